@@ -1,0 +1,16 @@
+#include "app/errorbox.h"
+
+#include <cstdio>
+
+#include "app/globals.h"
+
+int ErrorBox(const char* message, int number, const char* second, int secondNumber) {
+  char line[80];
+  if (message == nullptr) message = "";
+  // snprintf cuts an over-long text at the buffer's end and always terminates it.
+  if (second == nullptr)
+    std::snprintf(line, sizeof line, "%s%d", message, number);
+  else
+    std::snprintf(line, sizeof line, "%s %d %s %d", message, number, second, secondNumber);
+  return MessageBoxA(g_app.frameWindow, line, nullptr, MB_ICONQUESTION);
+}

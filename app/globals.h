@@ -1,0 +1,25 @@
+// The one record of process-wide state, shared by the window procedures,
+// the dialogs and the timer poll.
+#pragma once
+#include <windows.h>
+
+struct ComPort;
+
+struct AppGlobals {
+  HINSTANCE instance;
+  ComPort* portList;      // head of the list of open ports, newest first
+  HWND frameWindow;
+  HWND mdiClient;
+  ComPort* currentPort;   // port being opened, then the port of the window handling a message
+  ComPort* dialogPort;    // port the settings dialogs act on
+  int saveToDisk;         // menu switch "Save To Disk"
+  int showCrLf;           // menu switch "Show CR/LF"
+  int sendTestData;       // menu switch "Send Test Data"
+  int testPatternLength;  // 0 until the test pattern is built
+  HMENU frameMenu;
+  HMENU windowMenu;
+  DWORD platformId;       // VER_PLATFORM_*; selects the loop-back request form
+  char scratchText[80];
+};
+
+extern AppGlobals g_app;

@@ -1,0 +1,117 @@
+#include "port/comport.h"
+
+#include <cstring>
+#include <initializer_list>
+
+#include "app/errorbox.h"
+#include "app/globals.h"
+
+ComPort::ComPort()
+    : hwnd(nullptr),
+      next(nullptr),
+      portName{},
+      handle(nullptr),
+      eventResult(0),
+      eventMask(0),
+      loopSupported(0),
+      lampCount(5),
+      modemStatus(0),
+      outputLines(kLineDtr | kLineRts),
+      // A value the status words never take, so the first paint draws the lamps.
+      paintedModemStatus(0x00FF),
+      paintedOutputLines(0x00FF),
+      rxBuffer{},
+      screenRows{},
+      needsRepaint(0),
+      paintedRow(0),
+      cursorRow(0),
+      cursorColumn(0),
+      clientHeight(0),
+      // Outside every lamp, so a button released before any mouse move does nothing.
+      mouseX(-1),
+      mouseY(-1),
+      eventPending(0),
+      eventOverlapped{},
+      writeOverlapped{},
+      writePending(0),
+      readOverlapped{},
+      dcb{},
+      readPending(0) {
+  dcb.DCBlength = sizeof(DCB);
+}
+
+int ComPort::Open(const char* name) {
+  size_t length = std::strlen(name);
+  if (length > static_cast<size_t>(kPortNameMax)) {
+    // A cut name would open another device: refuse it instead.
+    ErrorBox("Port name too long, characters:", static_cast<int>(length));
+    return 1;
+  }
+  std::memcpy(portName, name, length + 1);
+
+  char path[sizeof "\\\\.\\" + kPortNameMax];
+  std::strcpy(path, "\\\\.\\");
+  std::strcat(path, portName);
+
+  HANDLE device = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (device == INVALID_HANDLE_VALUE) {
+    ErrorBox("Error from CreateFile:", static_cast<int>(GetLastError()), portName, 0);
+    return 1;
+  }
+  handle = device;
+
+  // A missing event does not fail the open; that record just has none.
+  readOverlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (readOverlapped.hEvent == nullptr) ErrorBox("Error A CreateEvent", 0);
+  writeOverlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (writeOverlapped.hEvent == nullptr) ErrorBox("Error B CreateEvent", 0);
+  std::memset(&eventOverlapped, 0, sizeof eventOverlapped);
+  eventOverlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (eventOverlapped.hEvent == nullptr) ErrorBox("Error C CreateEvent", 0);
+
+  writePending = 0;
+  eventPending = 0;
+  readPending = 0;
+
+  ProbeLoopback();
+
+  next = g_app.portList;
+  g_app.portList = this;
+  return 0;
+}
+
+ComPort::~ComPort() {
+  if (g_app.portList == this) {
+    g_app.portList = next;
+  } else {
+    for (ComPort* p = g_app.portList; p != nullptr; p = p->next) {
+      if (p->next == this) {
+        p->next = next;
+        break;
+      }
+    }
+  }
+
+  if (handle == nullptr) return;
+  PurgeComm(handle, PURGE_TXABORT);
+  PurgeComm(handle, PURGE_RXABORT);
+  // The records live inside this object: nothing may still be outstanding on
+  // them when it is freed.
+  if (readPending) CancelAndCollect(handle, &readOverlapped);
+  if (writePending) CancelAndCollect(handle, &writeOverlapped);
+  if (eventPending) CancelAndCollect(handle, &eventOverlapped);
+  readPending = writePending = eventPending = 0;
+  CloseHandle(handle);
+  handle = nullptr;
+  for (HANDLE event : {readOverlapped.hEvent, writeOverlapped.hEvent, eventOverlapped.hEvent})
+    if (event != nullptr) CloseHandle(event);
+}
+
+void CancelAndCollect(HANDLE device, OVERLAPPED* record) {
+  DWORD transferred = 0;
+  // Fails with ERROR_NOT_FOUND when the operation has already ended; the
+  // completion must be collected either way.
+  CancelIoEx(device, record);
+  GetOverlappedResult(device, record, &transferred, TRUE);
+}

@@ -1,0 +1,10 @@
+// One row of a terminal's screen buffer and the buffer's dimensions.
+#pragma once
+
+constexpr int kScreenColumns = 80;  // characters in a row before it wraps
+constexpr int kScreenRows = 35;     // rows kept in the ring
+
+struct ScreenRow {
+  char text[82];  // at most 80 characters, always NUL-terminated
+  char changed;   // non-zero: changed since it was last painted
+};

@@ -1,0 +1,36 @@
+// Answers the message boxes of a process from a second thread, so that code
+// which shows them can run unattended, and records what each box said.
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class MessageBoxWatcher {
+ public:
+  // Watches the boxes of the process `pid` (0: this process).
+  explicit MessageBoxWatcher(DWORD pid = 0);
+  ~MessageBoxWatcher();
+  MessageBoxWatcher(const MessageBoxWatcher&) = delete;
+  MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
+
+  // Texts of the boxes answered so far, in order; Take also forgets them.
+  std::vector<std::string> Texts();
+  std::vector<std::string> Take();
+  // Waits until at least n boxes have been answered or the time is up.
+  bool WaitFor(size_t n, DWORD milliseconds);
+
+ private:
+  void Run();
+  static BOOL CALLBACK OnWindow(HWND window, LPARAM self);
+
+  DWORD pid_;
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::vector<std::string> texts_;
+  std::vector<HWND> answered_;
+  std::thread thread_;
+};
