@@ -247,6 +247,45 @@ static int run_all(const char *near_name, const char *far_name) {
     ok = GetOverlappedResult(h, &ov, &n, TRUE);
     report("ReadFile_idle.result_after_cancel", ok);
 
+    // Which read timeouts does Wine honour on a pty? Idle line, 1.5 s cap.
+    static const struct { const char *name; COMMTIMEOUTS t; } cfg[] = {
+        {"any_or_500", {MAXDWORD, MAXDWORD, 500, 0, 0}},
+        {"total_500", {0, 0, 500, 0, 0}},
+        {"immediate", {MAXDWORD, 0, 0, 0, 0}},
+    };
+    for (const auto &c : cfg) {
+        COMMTIMEOUTS t = c.t;
+        char tag[64];
+        snprintf(tag, sizeof tag, "ReadFile_timeouts_%s_idle", c.name);
+        report(tag, SetCommTimeouts(h, &t));
+        ResetEvent(ov.hEvent);
+        ok = ReadFile(h, buf, 64, NULL, &ov);
+        finish(tag, h, &ov, ok, 1500);
+        if (!HasOverlappedIoCompleted(&ov)) {
+            CancelIoEx(h, &ov);
+            GetOverlappedResult(h, &ov, &n, TRUE);
+            printf("%s: still pending, cancelled\n", tag);
+        }
+    }
+    // Same "any_or_500" read while data arrives ~200 ms in.
+    COMMTIMEOUTS rt = {MAXDWORD, MAXDWORD, 500, 0, 0};
+    SetCommTimeouts(h, &rt);
+    ResetEvent(ov.hEvent);
+    double tr = now_ms();
+    ok = ReadFile(h, buf, 64, NULL, &ov);
+    DWORD e0 = GetLastError();
+    sync_point("farwrite_abc");  // the shell writes "abc" ~200 ms in
+    SetLastError(e0);            // sync_point clobbers it
+    n = finish("ReadFile_any_or_500_data", h, &ov, ok, 3000);
+    printf("ReadFile_any_or_500_data.data: [%.*s] ms_since_read=%.0f\n", (int)n, buf,
+           now_ms() - tr);
+    if (!HasOverlappedIoCompleted(&ov)) {
+        CancelIoEx(h, &ov);
+        GetOverlappedResult(h, &ov, &n, TRUE);
+    }
+    COMMTIMEOUTS zero = {0, 0, 0, 0, 0};
+    SetCommTimeouts(h, &zero);
+
     // Transmit path: 1155 bytes, the far end reads them in the shell.
     sync_point("farread");
     static char out[1155];

@@ -6,7 +6,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 WORK=${WORK:-/tmp/winework}
 mkdir -p "$WORK"
-# shellcheck source=../../../scripts/lib/wine.sh
+# shellcheck source-path=SCRIPTDIR source=../../../scripts/lib/wine.sh
 source "$root/scripts/lib/wine.sh"
 trap wine_cleanup EXIT
 
@@ -33,6 +33,7 @@ while kill -0 "$probe" 2>/dev/null; do
                 stty -F "$CABLE_NEAR" -a >"$WORK/stty-near.txt" 2>&1 || true
                 stty -F "$CABLE_FAR" -a >"$WORK/stty-far.txt" 2>&1 || true ;;
             farwrite10 | farwrite10b) printf '0123456789' >"$CABLE_FAR" ;;
+            farwrite_abc) sleep 0.2; printf abc >"$CABLE_FAR" ;;
             farread)
                 # Opened before the write so nothing is missed.
                 timeout 3 dd if="$CABLE_FAR" of="$WORK/far-received.bin" bs=1155 \

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Runs the cross-compiled end-to-end tests under Wine, on a private Xvfb,
+# with a pseudo-terminal cable mapped as COM5 <-> COM6. COM9 stays unmapped.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+source "$(dirname "$0")/wine.sh"
+cd "$PLIX_ROOT"
+
+trap wine_cleanup EXIT
+wine_setup_prefix build/wineprefix
+wine_start_display
+cable_start e2e 5 6
+
+export PLIX_E2E_PORT=COM5 PLIX_E2E_FAR=COM6 PLIX_E2E_MISSING=COM9
+status=0
+for exe in build/win64/tests/e2e/e2e_*.exe; do
+  log "running $(basename "$exe")"
+  timeout 300 wine "$exe" || status=1
+done
+exit $status
