@@ -19,7 +19,7 @@ struct AppGlobals {
   HMENU frameMenu;
   HMENU windowMenu;
   DWORD platformId;       // VER_PLATFORM_*; selects the loop-back request form
-  char scratchText[80];
+  char scratchText[128];  // room for the longest port name in a notice
 };
 
 extern AppGlobals g_app;

@@ -36,7 +36,7 @@ ComPort::ComPort()
       writePending(0),
       readOverlapped{},
       dcb{},
-      readPending(0) {
+      modemStatusFailed(0) {
   dcb.DCBlength = sizeof(DCB);
 }
 
@@ -72,7 +72,6 @@ int ComPort::Open(const char* name) {
 
   writePending = 0;
   eventPending = 0;
-  readPending = 0;
 
   ProbeLoopback();
 
@@ -96,12 +95,11 @@ ComPort::~ComPort() {
   if (handle == nullptr) return;
   PurgeComm(handle, PURGE_TXABORT);
   PurgeComm(handle, PURGE_RXABORT);
-  // The records live inside this object: nothing may still be outstanding on
-  // them when it is freed.
-  if (readPending) CancelAndCollect(handle, &readOverlapped);
+  // The records and txCopy live inside this object: nothing may still be
+  // outstanding on them when it is freed. A read never outlives its ComIn.
   if (writePending) CancelAndCollect(handle, &writeOverlapped);
   if (eventPending) CancelAndCollect(handle, &eventOverlapped);
-  readPending = writePending = eventPending = 0;
+  writePending = eventPending = 0;
   CloseHandle(handle);
   handle = nullptr;
   for (HANDLE event : {readOverlapped.hEvent, writeOverlapped.hEvent, eventOverlapped.hEvent})

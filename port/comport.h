@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include <vector>
+
 #include "terminal/screen_row.h"
 
 constexpr int kPortNameMax = 37;  // longest name the port-name dialog accepts
@@ -41,9 +43,9 @@ struct ComPort {
   OVERLAPPED readOverlapped;          // event A
   DCB dcb;
 
-  // A read left outstanding by a failed bounded wait; it must be cancelled
-  // and collected before readOverlapped or rxBuffer is used again.
-  int readPending;
+  // Beyond the record above:
+  int modemStatusFailed;  // GetCommModemStatus failure already shown; cleared on success
+  std::vector<char> txCopy;  // the bytes of the write in flight, kept until it completes
 
   ComPort();
   ~ComPort();
@@ -58,7 +60,30 @@ struct ComPort {
   int ProbeLoopback();
   // Switches the loop-back on or off; the bit follows the request, whatever the device says.
   int SetLoopback(int on);
+
+  // Screen buffer. count 0: bytes is a NUL-terminated text. A null pointer does nothing.
+  void AddText(const char* bytes, int count);
+  void ClearScreen();
+
+  // Transmit and receive. count 0: bytes is a NUL-terminated text.
+  int ComOut(const char* bytes, int count);
+  // Reads `wanted` bytes the driver already holds; 0 with *received set, or 1.
+  int ComIn(char* buffer, int wanted, DWORD* received);
+  // Queue counts from the driver; line errors go to the screen.
+  int QueueStatus(DWORD* outCount, DWORD* inCount);
+
+  // Modem status into the lamp bits, and the event wait. 1 once wait failures are no longer shown.
+  int CheckEvents();
+  void ShowLineErrors(DWORD bits);
+  void ShowEvents(DWORD mask);
+
+ private:
+  void AdvanceRow();
+  void CollectWrite();
 };
+
+// WaitCommEvent failures of the whole run; after the fourth they are no longer shown.
+extern DWORD eventWaitErrors;
 
 // Cancels the operation of an OVERLAPPED record that may still be outstanding
 // and waits for its completion, so that the record and its buffer may be reused or freed.

@@ -32,7 +32,7 @@ TEST_F(ComPortTest, ConstructionSetsDefaultsWithoutTouchingTheSystem) {
   EXPECT_EQ(port.clientHeight, 0);
   EXPECT_EQ(port.eventPending, 0);
   EXPECT_EQ(port.writePending, 0);
-  EXPECT_EQ(port.readPending, 0);
+  EXPECT_EQ(port.modemStatusFailed, 0);
   EXPECT_EQ(port.dcb.DCBlength, sizeof(DCB));
   EXPECT_EQ(port.dcb.BaudRate, 0u);
   // No lamp starts under the mouse.
@@ -159,19 +159,15 @@ TEST_F(ComPortTest, DestructionPurgesThenClosesDeviceAndEventsInOrder) {
 TEST_F(ComPortTest, DestructionCancelsAndCollectsOutstandingOperationsBeforeClosing) {
   auto port = OpenPort("COM4");
   HANDLE device = port->handle;
-  // A read, a write and an event wait all still outstanding.
-  char byte = 'x';
-  fake::PendNext("ReadFile");
-  ReadFile(device, port->rxBuffer, 10, nullptr, &port->readOverlapped);
-  port->readPending = 1;
+  // A write held up by flow control and an event wait, both outstanding.
   fake::PendNext("WriteFile");
-  WriteFile(device, &byte, 1, nullptr, &port->writeOverlapped);
-  port->writePending = 1;
-  fake::PendNext("WaitCommEvent");
-  WaitCommEvent(device, &port->eventResult, &port->eventOverlapped);
-  port->eventPending = 1;
-  ASSERT_EQ(fake::OutstandingCount(), 3);
-  // The purge alone ends the read and the write; the wait needs the cancel.
+  port->ComOut("x", 1);
+  ASSERT_EQ(port->writePending, 1);
+  port->eventMask = EV_CTS;
+  port->CheckEvents();
+  ASSERT_EQ(port->eventPending, 1);
+  ASSERT_EQ(fake::OutstandingCount(), 2);
+  // The purge alone ends the write; the wait needs the cancel.
   fake::Calls().clear();
   port.reset();
 
@@ -181,7 +177,7 @@ TEST_F(ComPortTest, DestructionCancelsAndCollectsOutstandingOperationsBeforeClos
   ASSERT_NE(closeDevice, names.end());
   EXPECT_EQ(fake::Calls()[closeDevice - names.begin()].handle, device);
   // Every record's completion was collected before the device was closed.
-  EXPECT_EQ(std::count(names.begin(), closeDevice, "GetOverlappedResult"), 3);
+  EXPECT_EQ(std::count(names.begin(), closeDevice, "GetOverlappedResult"), 2);
   EXPECT_EQ(fake::OpenHandleCount(), 0);
   // TearDown checks that nothing was closed or freed while outstanding.
 }

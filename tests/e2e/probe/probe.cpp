@@ -267,21 +267,33 @@ static int run_all(const char *near_name, const char *far_name) {
             printf("%s: still pending, cancelled\n", tag);
         }
     }
-    // Same "any_or_500" read while data arrives ~200 ms in.
-    COMMTIMEOUTS rt = {MAXDWORD, MAXDWORD, 500, 0, 0};
-    SetCommTimeouts(h, &rt);
-    ResetEvent(ov.hEvent);
-    double tr = now_ms();
-    ok = ReadFile(h, buf, 64, NULL, &ov);
-    DWORD e0 = GetLastError();
-    sync_point("farwrite_abc");  // the shell writes "abc" ~200 ms in
-    SetLastError(e0);            // sync_point clobbers it
-    n = finish("ReadFile_any_or_500_data", h, &ov, ok, 3000);
-    printf("ReadFile_any_or_500_data.data: [%.*s] ms_since_read=%.0f\n", (int)n, buf,
-           now_ms() - tr);
-    if (!HasOverlappedIoCompleted(&ov)) {
-        CancelIoEx(h, &ov);
-        GetOverlappedResult(h, &ov, &n, TRUE);
+    // Same reads while the shell writes "abc" ~200 ms in.
+    static const struct { const char *name; COMMTIMEOUTS t; } dcfg[] = {
+        {"any_or_500", {MAXDWORD, MAXDWORD, 500, 0, 0}},
+        {"total_500", {0, 0, 500, 0, 0}},
+        {"interval_20_total_2000", {20, 0, 2000, 0, 0}},
+    };
+    for (const auto &c : dcfg) {
+        COMMTIMEOUTS t = c.t;
+        char tag[64], syncname[64];
+        snprintf(tag, sizeof tag, "ReadFile_timeouts_%s_data", c.name);
+        snprintf(syncname, sizeof syncname, "farwrite_abc_%s", c.name);
+        SetCommTimeouts(h, &t);
+        memset(buf, 0, 64);
+        ResetEvent(ov.hEvent);
+        double tr = now_ms();
+        ok = ReadFile(h, buf, 64, NULL, &ov);
+        DWORD e0 = GetLastError();
+        sync_point(syncname);
+        SetLastError(e0);  // sync_point clobbers it
+        n = finish(tag, h, &ov, ok, 3000);
+        printf("%s.data: [%.*s] ms_since_read=%.0f\n", tag, (int)n, buf, now_ms() - tr);
+        if (!HasOverlappedIoCompleted(&ov)) {
+            CancelIoEx(h, &ov);
+            GetOverlappedResult(h, &ov, &n, TRUE);
+            printf("%s: still pending, cancelled\n", tag);
+        }
+        PurgeComm(h, PURGE_RXCLEAR);
     }
     COMMTIMEOUTS zero = {0, 0, 0, 0, 0};
     SetCommTimeouts(h, &zero);

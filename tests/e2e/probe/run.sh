@@ -33,7 +33,7 @@ while kill -0 "$probe" 2>/dev/null; do
                 stty -F "$CABLE_NEAR" -a >"$WORK/stty-near.txt" 2>&1 || true
                 stty -F "$CABLE_FAR" -a >"$WORK/stty-far.txt" 2>&1 || true ;;
             farwrite10 | farwrite10b) printf '0123456789' >"$CABLE_FAR" ;;
-            farwrite_abc) sleep 0.2; printf abc >"$CABLE_FAR" ;;
+            farwrite_abc*) sleep 0.2; printf abc >"$CABLE_FAR" ;;
             farread)
                 # Opened before the write so nothing is missed.
                 timeout 3 dd if="$CABLE_FAR" of="$WORK/far-received.bin" bs=1155 \
@@ -46,13 +46,17 @@ while kill -0 "$probe" 2>/dev/null; do
     done
     sleep 0.05
 done
-wait "$probe" || echo "probe exit status $?" >>"$out"
+status=0
+wait "$probe" || { echo "probe exit status $?" >>"$out"; status=1; }
 
 expected=$(python3 -c "print(''.join(chr(65 + i % 26) for i in range(1155)), end='')")
 if [[ $(cat "$WORK/far-received.bin" 2>/dev/null) == "$expected" ]]; then
     echo "far_received_1155: match" >>"$out"
 else
+    status=1
     echo "far_received_1155: MISMATCH ($(stat -c %s "$WORK/far-received.bin" 2>/dev/null || echo 0) bytes)" >>"$out"
 fi
-wine "$WORK/probe.exe" msgbox >"$WORK/probe-msgbox.txt" 2>&1 || echo "msgbox probe failed: $?" >>"$WORK/probe-msgbox.txt"
+wine "$WORK/probe.exe" msgbox >"$WORK/probe-msgbox.txt" 2>&1 ||
+    { echo "msgbox probe failed: $?" >>"$WORK/probe-msgbox.txt"; status=1; }
 cat "$out" "$WORK/probe-msgbox.txt"
+exit "$status"

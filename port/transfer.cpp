@@ -1,0 +1,114 @@
+// Overlapped transmit and receive, and the driver's queue counts.
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "app/errorbox.h"
+#include "app/globals.h"
+#include "port/comport.h"
+
+namespace {
+constexpr DWORD kWriteWaitMs = 6000;
+constexpr DWORD kReadWaitMs = 60000;
+const char kWanted[] = ",Wanted:";
+}  // namespace
+
+// Sees the previous write to its end. The record is made reusable before any
+// box is shown, since a box lets other messages (a typed key) call ComOut again.
+void ComPort::CollectWrite() {
+  if (!writePending) return;
+  DWORD wait = WaitForSingleObject(writeOverlapped.hEvent, kWriteWaitMs);
+  if (wait != WAIT_OBJECT_0) {
+    CancelAndCollect(handle, &writeOverlapped);
+    writePending = 0;
+    ErrorBox("ComOut Pending Failed, stat:", static_cast<int>(wait));
+    return;
+  }
+  DWORD written = 0;
+  BOOL done = GetOverlappedResult(handle, &writeOverlapped, &written, FALSE);
+  DWORD error = done ? 0 : GetLastError();
+  if (error == ERROR_IO_INCOMPLETE) CancelAndCollect(handle, &writeOverlapped);
+  writePending = 0;
+  if (done) return;
+  ErrorBox(error == ERROR_IO_INCOMPLETE ? "Timeout Comout GetOverLappedResult:" : "Error Comout GetOverLappedResult:",
+           static_cast<int>(error));
+}
+
+int ComPort::ComOut(const char* bytes, int count) {
+  if (count == 0) count = static_cast<int>(std::strlen(bytes));
+  if (count < 0) return 0;
+  // A box shown while collecting may have let another write start; see it out too.
+  while (writePending) CollectWrite();
+
+  // The driver may still read the bytes after WriteFile returns: send a copy
+  // that lives until the write has been collected.
+  txCopy.assign(bytes, bytes + count);
+  DWORD written = 0;
+  if (WriteFile(handle, txCopy.data(), static_cast<DWORD>(count), &written, &writeOverlapped)) return 0;
+  DWORD error = GetLastError();
+  if (error == ERROR_IO_PENDING)
+    writePending = 1;
+  else
+    ErrorBox("Com Write Error:", static_cast<int>(error));
+  return 0;
+}
+
+int ComPort::ComIn(char* buffer, int wanted, DWORD* received) {
+  DWORD got = 0;
+  if (ReadFile(handle, buffer, static_cast<DWORD>(wanted), &got, &readOverlapped)) {
+    if (got != static_cast<DWORD>(wanted))
+      ErrorBox("ComRead Error B Bytes, got:", static_cast<int>(got), kWanted, wanted);
+    *received = got;
+    return 0;
+  }
+  DWORD error = GetLastError();
+  if (error != ERROR_IO_PENDING) {
+    ErrorBox("Error On Read!:", static_cast<int>(error), kWanted, wanted);
+    return 1;
+  }
+
+  DWORD wait = WaitForSingleObject(readOverlapped.hEvent, kReadWaitMs);
+  if (wait != WAIT_OBJECT_0) {
+    // The read must not go on into a buffer and record that are about to be reused.
+    CancelAndCollect(handle, &readOverlapped);
+    ErrorBox("ComIn Pending Failed!:", static_cast<int>(wait), kWanted, wanted);
+    return 1;
+  }
+  if (!GetOverlappedResult(handle, &readOverlapped, &got, FALSE)) {
+    error = GetLastError();
+    if (error == ERROR_IO_INCOMPLETE) {
+      CancelAndCollect(handle, &readOverlapped);
+      ErrorBox("Timeout Comin GetOverLappedResult:", static_cast<int>(error));
+    } else {
+      ErrorBox("Error Comin GetOverLappedResult:", static_cast<int>(error));
+    }
+    return 1;
+  }
+  if (got == static_cast<DWORD>(wanted)) {
+    *received = got;
+    return 0;
+  }
+  ErrorBox("ComRead Bytes, got:", static_cast<int>(got), kWanted, wanted);
+  *received = got;
+  return got > 0 ? 0 : 1;
+}
+
+int ComPort::QueueStatus(DWORD* outCount, DWORD* inCount) {
+  DWORD errors = 0;
+  COMSTAT stat = {};
+  if (!ClearCommError(handle, &errors, &stat)) {
+    DWORD error = GetLastError();
+    std::snprintf(g_app.scratchText, sizeof g_app.scratchText, "<ERR %xH,ClearCommError, %s, handle:%x>",
+                  static_cast<unsigned>(error), portName,
+                  static_cast<unsigned>(reinterpret_cast<uintptr_t>(handle)));
+    AddText(g_app.scratchText, 0);
+    // No COMSTAT came back: report empty queues so nothing is read or sent on guesswork.
+    *outCount = 0;
+    *inCount = 0;
+    return 0;
+  }
+  if (errors != 0) ShowLineErrors(errors);
+  *outCount = stat.cbOutQue;
+  *inCount = stat.cbInQue;
+  return 0;
+}
