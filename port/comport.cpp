@@ -36,7 +36,10 @@ ComPort::ComPort()
       writePending(0),
       readOverlapped{},
       dcb{},
-      modemStatusFailed(0) {
+      modemStatusFailed(0),
+      inPass(0),
+      closePending(0),
+      captureFailed(0) {
   dcb.DCBlength = sizeof(DCB);
 }
 

@@ -46,6 +46,9 @@ struct ComPort {
   // Beyond the record above:
   int modemStatusFailed;  // GetCommModemStatus failure already shown; cleared on success
   std::vector<char> txCopy;  // the bytes of the write in flight, kept until it completes
+  int inPass;             // a poll pass on this port is running (maybe inside a message box)
+  int closePending;       // its window is gone; free the port when the pass ends
+  int captureFailed;      // the capture file failure already shown; cleared when saving works
 
   ComPort();
   ~ComPort();
@@ -77,10 +80,24 @@ struct ComPort {
   void ShowLineErrors(DWORD bits);
   void ShowEvents(DWORD mask);
 
+  // Draws the lamps and rows: all of them when full, else only what changed.
+  void PaintTerminal(int full);
+
+  // One poll pass: queue counts and errors, events, the test pattern, receiving.
+  int ServicePort();
+
  private:
   void AdvanceRow();
   void CollectWrite();
+  void SaveBlock(DWORD count);
 };
+
+// Frees a port whose window is gone, or marks it to be freed when the poll
+// pass that is still running on it (inside a message box) ends.
+void ReleasePort(ComPort* port);
+
+// One poll pass over every open port; run on every timer tick.
+void PollAllPorts();
 
 // WaitCommEvent failures of the whole run; after the fourth they are no longer shown.
 extern DWORD eventWaitErrors;

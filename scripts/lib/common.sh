@@ -26,6 +26,8 @@ BUILD_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-
 NATIVE_TEST_PACKAGES=(g++ libgtest-dev libgmock-dev)
 # What running the program and its end-to-end tests needs.
 WINE_PACKAGES=(wine wine64 xvfb xauth socat x11-utils)
+# What the libFuzzer targets need: clang and its fuzzer and sanitizer runtimes.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 build_preset() {
   local preset=$1

@@ -278,3 +278,42 @@ BOOL EscapeCommFunction(HANDLE file, DWORD function);
 BOOL PurgeComm(HANDLE file, DWORD flags);
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// ---- graphics (recorded by fakegdi.cpp) -------------------------------------
+typedef DWORD COLORREF;
+#define RGB(r, g, b) ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
+
+typedef struct tagRECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+} RECT, *LPRECT;
+
+#define WHITE_BRUSH 0
+#define LTGRAY_BRUSH 1
+#define GRAY_BRUSH 2
+#define BLACK_BRUSH 4
+#define WHITE_PEN 6
+#define BLACK_PEN 7
+#define TRANSPARENT 1
+#define OPAQUE 2
+#define DT_CENTER 0x00000001
+#define COLOR_WINDOW 5
+#define COLOR_WINDOWTEXT 8
+#define COLOR_APPWORKSPACE 12
+
+HDC GetDC(HWND window);
+int ReleaseDC(HWND window, HDC dc);
+HGDIOBJ GetStockObject(int object);
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+BOOL DeleteObject(HGDIOBJ object);
+HBRUSH CreateSolidBrush(COLORREF color);
+BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
+BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int width, int height);
+BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length);
+int DrawTextA(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format);
+int SetBkMode(HDC dc, int mode);
+COLORREF SetTextColor(HDC dc, COLORREF color);
+COLORREF SetBkColor(HDC dc, COLORREF color);
+DWORD GetSysColor(int index);

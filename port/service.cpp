@@ -1,0 +1,126 @@
+// The poll: on every timer tick each open port gets one pass that fetches
+// errors and events, sends the test pattern, and takes in what has arrived.
+#include <cstdio>
+#include <cstring>
+
+#include "app/globals.h"
+#include "port/comport.h"
+
+namespace {
+
+constexpr int kPatternBuffer = 5100;
+char testPattern[kPatternBuffer];
+
+int BuildTestPattern() {
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  int i = 0;
+  int length = 5;
+  while (i < 5000 && length > 0) {
+    std::memcpy(testPattern + i, kLetters, static_cast<size_t>(length));
+    i += length;
+    if (length > 45) {
+      length = 5;
+      if (i > 700) length = 0;  // the pattern ends after this line
+    } else {
+      length++;
+    }
+    testPattern[i++] = '\r';
+    testPattern[i++] = '\n';
+    testPattern[i] = 0;
+  }
+  return i;
+}
+
+// "COM1" gives "kOM1.txt". Characters that would lead out of the current
+// directory become "_", so the file always lands there.
+void CaptureFileName(const char* portName, char* out) {
+  size_t n = std::strlen(portName);
+  std::memcpy(out, portName, n);
+  for (size_t i = 0; i < n; i++)
+    if (out[i] == '\\' || out[i] == '/' || out[i] == ':') out[i] = '_';
+  if (n > 0) out[0] = 'k';
+  std::strcpy(out + n, ".txt");
+}
+
+}  // namespace
+
+void ComPort::SaveBlock(DWORD count) {
+  char name[kPortNameMax + sizeof ".txt"];
+  CaptureFileName(portName, name);
+  bool saved = false;
+  if (std::FILE* file = std::fopen(name, "ab")) {
+    saved = std::fwrite(rxBuffer, 1, count, file) == count;
+    saved = (std::fclose(file) == 0) && saved;
+  }
+  if (saved) {
+    captureFailed = 0;
+  } else if (!captureFailed) {
+    // Once, until saving works again; the data itself is on the screen.
+    captureFailed = 1;
+    char notice[sizeof name + 32];
+    std::snprintf(notice, sizeof notice, "<Save To Disk failed: %s>", name);
+    AddText(notice, 0);
+  }
+}
+
+int ComPort::ServicePort() {
+  DWORD outCount = 0;
+  DWORD inCount = 0;
+  QueueStatus(&outCount, &inCount);
+  CheckEvents();
+
+  if (g_app.sendTestData && outCount == 0) {
+    if (g_app.testPatternLength == 0) g_app.testPatternLength = BuildTestPattern();
+    ComOut(testPattern, g_app.testPatternLength);
+  }
+
+  while (inCount > 0 && !closePending) {
+    DWORD block = inCount < static_cast<DWORD>(kRxBlock) ? inCount : static_cast<DWORD>(kRxBlock);
+    inCount -= block;
+    DWORD received = 0;
+    if (ComIn(rxBuffer, static_cast<int>(block), &received) != 0) {
+      AddText("Error reading data", 0);
+      continue;
+    }
+    rxBuffer[received] = 0;
+    if (received == 0) continue;  // count 0 would mean "a text up to its NUL"
+    AddText(rxBuffer, static_cast<int>(received));
+    if (g_app.saveToDisk) SaveBlock(received);
+  }
+  return 0;
+}
+
+void PollAllPorts() {
+  ComPort* port = g_app.portList;
+  while (port != nullptr) {
+    // A pass still inside a message box must not be overtaken by a second one
+    // on the same port: it would overwrite rxBuffer and reuse records in flight.
+    if (!port->inPass && !port->closePending) {
+      port->inPass = 1;
+      port->ServicePort();
+      if (!port->closePending) {
+        if (port->modemStatus != port->paintedModemStatus || port->outputLines != port->paintedOutputLines)
+          port->needsRepaint = 1;
+        if (port->needsRepaint) {
+          port->PaintTerminal(0);
+          port->needsRepaint = 0;
+        }
+      }
+      port->inPass = 0;
+    }
+    // The port stays linked until it is freed, so its next is still good.
+    ComPort* next = port->next;
+    if (port->closePending && !port->inPass) delete port;
+    port = next;
+  }
+}
+
+void ReleasePort(ComPort* port) {
+  if (port == nullptr) return;
+  port->hwnd = nullptr;
+  if (port->inPass) {
+    port->closePending = 1;
+    return;
+  }
+  delete port;
+}

@@ -1,0 +1,41 @@
+// Identifiers shared by the resource script and the program.
+#pragma once
+
+// Port menu and window switches
+#define IDM_CLOSE 200
+#define IDM_SHOWCRLF 202
+#define IDM_TILE 203
+#define IDM_CASCADE 204
+#define IDM_ARRANGE 205
+#define IDM_CLOSEALL 206
+#define IDM_ABOUT 207
+#define IDM_LINESETTINGS 208
+#define IDM_TIMEOUTS 209
+#define IDM_EVENTS 210
+#define IDM_MISCSETTINGS 211
+#define IDM_SAVETODISK 212
+#define IDM_SENDTESTDATA 213
+#define IDM_PORTSETTINGS 214
+#define IDM_QSIZES 215
+#define IDM_CLEARSCREEN 216
+#define IDM_SETXOFF 217
+#define IDM_SETXON 218
+#define IDM_TXABORT 219
+#define IDM_TXCLEAR 220
+#define IDM_RXABORT 221
+#define IDM_RXCLEAR 222
+#define IDM_SETBREAK 223
+#define IDM_CLRBREAK 224
+#define IDM_HELP 667
+
+// The Open Port popup: COM n is 499 + n; the range ends at 649.
+#define IDM_FIRSTPORT 500
+#define IDM_LASTPORT 649
+#define IDM_FIRSTCHILD 100  // the MDI client's window list
+
+// Port name dialog
+#define IDC_PORTNAME 370
+
+// Built-in user guide, shown when the help file is not there
+#define IDC_GUIDETEXT 380
+#define IDR_GUIDE 381

@@ -1,0 +1,23 @@
+// The row of signal lamps along the top of every terminal window.
+#pragma once
+#include <windows.h>
+
+struct SignalLamp {
+  char name[12];
+  int x;      // left edge in client pixels
+  int width;
+};
+
+constexpr int kLampCount = 6;  // CTS, DSR, CD, RTS, DTR, LOOP
+constexpr int kLampTop = 1;
+constexpr int kLampBottom = 17;
+
+// The six lamps and an empty entry that ends the table.
+extern SignalLamp signalLamps[kLampCount + 1];
+
+// Places the lamps: 10 pixels a character, 2 pixels apart, and 5 more after
+// CD and after LOOP, so inputs and outputs stand apart.
+void LayoutLamps();
+
+// Draws lamp `index` lit (light green, label in capitals) or unlit (grey, lower case).
+void DrawLamp(HDC dc, int lit, int index);

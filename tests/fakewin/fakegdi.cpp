@@ -1,0 +1,193 @@
+// A recording GDI: keeps each window's own device context with its state, as
+// a CS_OWNDC class does, and records what is drawn.
+#include "fakegdi.h"
+
+#include <cstring>
+#include <map>
+
+namespace fake {
+namespace {
+
+struct DcState {
+  HGDIOBJ pen = nullptr;
+  HGDIOBJ brush = nullptr;
+  COLORREF textColor = 0;
+  COLORREF bkColor = RGB(255, 255, 255);
+  int bkMode = OPAQUE;
+  int inUse = 0;
+};
+
+struct Gdi {
+  std::map<HWND, HDC> dcs;
+  std::map<HDC, DcState> state;
+  std::map<HGDIOBJ, GdiObject> objects;
+  uintptr_t next = 0x50000;
+  std::vector<Draw> draws;
+  int brushesAlive = 0;
+};
+
+Gdi& G() {
+  static Gdi gdi;
+  return gdi;
+}
+
+GdiObject Describe(HGDIOBJ object) {
+  auto it = G().objects.find(object);
+  return it == G().objects.end() ? GdiObject{} : it->second;
+}
+
+HGDIOBJ Stock(int index) {
+  // Stock objects live at fixed addresses, created on first use.
+  HGDIOBJ h = reinterpret_cast<HGDIOBJ>(static_cast<uintptr_t>(0x40000 + index * 8));
+  if (!G().objects.count(h)) {
+    GdiObject o;
+    o.stock = true;
+    switch (index) {
+      case WHITE_BRUSH: o = {GdiObject::kBrush, RGB(255, 255, 255), true}; break;
+      case LTGRAY_BRUSH: o = {GdiObject::kBrush, RGB(192, 192, 192), true}; break;
+      case GRAY_BRUSH: o = {GdiObject::kBrush, RGB(128, 128, 128), true}; break;
+      case BLACK_BRUSH: o = {GdiObject::kBrush, RGB(0, 0, 0), true}; break;
+      case WHITE_PEN: o = {GdiObject::kPen, RGB(255, 255, 255), true}; break;
+      case BLACK_PEN: o = {GdiObject::kPen, RGB(0, 0, 0), true}; break;
+      default: break;
+    }
+    G().objects[h] = o;
+  }
+  return h;
+}
+
+DcState& State(HDC dc) { return G().state[dc]; }
+
+void Record(const char* fn, HDC dc, std::vector<int> args, std::string text = {}) {
+  DcState& s = State(dc);
+  Draw d;
+  d.fn = fn;
+  d.dc = dc;
+  d.args = std::move(args);
+  d.text = std::move(text);
+  d.pen = Describe(s.pen);
+  d.brush = Describe(s.brush);
+  d.textColor = s.textColor;
+  d.bkMode = s.bkMode;
+  G().draws.push_back(std::move(d));
+}
+
+}  // namespace
+
+std::vector<Draw>& Draws() { return G().draws; }
+
+std::vector<Draw> DrawsOf(const std::string& fn) {
+  std::vector<Draw> out;
+  for (auto& d : G().draws)
+    if (d.fn == fn) out.push_back(d);
+  return out;
+}
+
+int DcInUse() {
+  int n = 0;
+  for (auto& [dc, s] : G().state) n += s.inUse;
+  return n;
+}
+
+int BrushesAlive() { return G().brushesAlive; }
+void ResetGdi() { G() = Gdi{}; }
+
+HDC DcOf(HWND window) {
+  auto it = G().dcs.find(window);
+  if (it != G().dcs.end()) return it->second;
+  HDC dc = reinterpret_cast<HDC>(G().next += 8);
+  G().dcs[window] = dc;
+  G().state[dc] = DcState{};
+  return dc;
+}
+
+}  // namespace fake
+
+using namespace fake;
+
+HDC GetDC(HWND window) {
+  HDC dc = DcOf(window);
+  State(dc).inUse++;
+  return dc;
+}
+
+int ReleaseDC(HWND, HDC dc) {
+  DcState& s = State(dc);
+  if (s.inUse == 0) return 0;
+  s.inUse--;
+  return 1;
+}
+
+HGDIOBJ GetStockObject(int object) { return Stock(object); }
+
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
+  DcState& s = State(dc);
+  GdiObject o = Describe(object);
+  HGDIOBJ* slot = o.kind == GdiObject::kPen ? &s.pen : &s.brush;
+  HGDIOBJ previous = *slot;
+  *slot = object;
+  return previous;
+}
+
+BOOL DeleteObject(HGDIOBJ object) {
+  auto it = G().objects.find(object);
+  if (it == G().objects.end() || it->second.stock) return TRUE;
+  if (it->second.kind == GdiObject::kBrush) G().brushesAlive--;
+  G().objects.erase(it);
+  return TRUE;
+}
+
+HBRUSH CreateSolidBrush(COLORREF color) {
+  HGDIOBJ h = reinterpret_cast<HGDIOBJ>(G().next += 8);
+  G().objects[h] = {GdiObject::kBrush, color, false};
+  G().brushesAlive++;
+  return static_cast<HBRUSH>(h);
+}
+
+BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
+  Record("Rectangle", dc, {left, top, right, bottom});
+  return TRUE;
+}
+
+BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int width, int height) {
+  Record("RoundRect", dc, {left, top, right, bottom, width, height});
+  return TRUE;
+}
+
+BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
+  Record("TextOutA", dc, {x, y}, std::string(text, static_cast<size_t>(length)));
+  return TRUE;
+}
+
+int DrawTextA(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format) {
+  std::string s = length < 0 ? std::string(text) : std::string(text, static_cast<size_t>(length));
+  Record("DrawTextA", dc, {rect->left, rect->top, rect->right, rect->bottom, static_cast<int>(format)}, s);
+  return 16;
+}
+
+int SetBkMode(HDC dc, int mode) {
+  int previous = State(dc).bkMode;
+  State(dc).bkMode = mode;
+  return previous;
+}
+
+COLORREF SetTextColor(HDC dc, COLORREF color) {
+  COLORREF previous = State(dc).textColor;
+  State(dc).textColor = color;
+  return previous;
+}
+
+COLORREF SetBkColor(HDC dc, COLORREF color) {
+  COLORREF previous = State(dc).bkColor;
+  State(dc).bkColor = color;
+  return previous;
+}
+
+DWORD GetSysColor(int index) {
+  switch (index) {
+    case COLOR_WINDOW: return RGB(255, 255, 255);
+    case COLOR_WINDOWTEXT: return RGB(0, 0, 0);
+    case COLOR_APPWORKSPACE: return RGB(128, 128, 128);
+    default: return 0;
+  }
+}

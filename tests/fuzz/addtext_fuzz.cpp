@@ -1,0 +1,81 @@
+// Drives AddText and ClearScreen with arbitrary bytes and switch changes and
+// traps as soon as the screen buffer is left in a state painting cannot trust.
+//
+// Input, read as a sequence of commands, each starting with an opcode byte:
+//   0-15    toggle Show CR/LF
+//   16-23   ClearScreen
+//   24-31   "paint": clear every row's changed flag
+//   32-47   AddText with a null pointer and the next byte as count
+//   48-111  AddText(count 0) of the next n bytes (n = next byte), NUL-terminated
+//   112-199 AddText with an explicit count: the next n bytes (n = next byte)
+//   200-255 the same with n = twice the next byte plus the one after, for long runs
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "app/globals.h"
+#include "port/comport.h"
+
+namespace {
+
+void Check(bool ok) {
+  if (!ok) __builtin_trap();
+}
+
+void CheckBuffer(const ComPort& port) {
+  for (const ScreenRow& row : port.screenRows) Check(strnlen(row.text, sizeof row.text) <= 80);
+  Check(port.cursorRow >= 0 && port.cursorRow < kScreenRows);
+  Check(port.cursorColumn >= 0 && port.cursorColumn < kScreenColumns);
+  Check(std::strlen(port.screenRows[port.cursorRow].text) >= static_cast<size_t>(port.cursorColumn));
+}
+
+// Takes the next byte, or 0 when the input is used up.
+size_t Next(const uint8_t*& data, size_t& size) {
+  if (size == 0) return 0;
+  size--;
+  return *data++;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  g_app = AppGlobals{};
+  ComPort port;
+  CheckBuffer(port);
+
+  while (size > 0) {
+    const size_t op = Next(data, size);
+    if (op < 16) {
+      g_app.showCrLf = !g_app.showCrLf;
+    } else if (op < 24) {
+      port.ClearScreen();
+    } else if (op < 32) {
+      for (ScreenRow& row : port.screenRows) row.changed = 0;
+    } else if (op < 48) {
+      port.needsRepaint = 0;
+      port.AddText(nullptr, static_cast<int>(Next(data, size)));
+      Check(port.needsRepaint == 0);
+    } else {
+      size_t n = Next(data, size);
+      if (op >= 200) n = n * 2 + Next(data, size);
+      if (n > size) n = size;
+      // An exact-size copy, so that reading past the count is caught by ASan.
+      std::vector<char> bytes(data, data + n);
+      data += n;
+      size -= n;
+      port.needsRepaint = 0;
+      if (op < 112) {
+        bytes.push_back('\0');
+        port.AddText(bytes.data(), 0);
+      } else if (n == 0) {
+        continue;  // a count of 0 would read a string; there is none here
+      } else {
+        port.AddText(bytes.data(), static_cast<int>(n));
+      }
+      Check(port.needsRepaint == 1);
+    }
+    CheckBuffer(port);
+  }
+  return 0;
+}

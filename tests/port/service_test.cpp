@@ -1,0 +1,233 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "fakegdi.h"
+#include "support.h"
+#include "terminal/lamps.h"
+
+namespace {
+
+// Each test runs in a directory of its own: capture files land in the current one.
+class ServiceTest : public FakeWinTest {
+ protected:
+  void SetUp() override {
+    FakeWinTest::SetUp();
+    fake::ResetGdi();
+    LayoutLamps();
+    char pattern[] = "/tmp/plix-service-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    ASSERT_EQ(getcwd(oldDir_, sizeof oldDir_), oldDir_);
+    ASSERT_EQ(chdir(dir_.c_str()), 0);
+  }
+  void TearDown() override {
+    ASSERT_EQ(chdir(oldDir_), 0);
+    std::string cleanup = "rm -rf " + dir_;
+    EXPECT_EQ(std::system(cleanup.c_str()), 0);
+    FakeWinTest::TearDown();
+  }
+  std::unique_ptr<ComPort> OpenWindowed(const std::string& name) {
+    auto port = OpenPort(name);
+    port->hwnd = reinterpret_cast<HWND>(0x700 + name.back());
+    port->clientHeight = 200;
+    return port;
+  }
+  static std::string FileText(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  // Everything the screen shows, oldest row first, rows joined by "|".
+  static std::string Screen(const ComPort& port) {
+    std::string out;
+    for (int i = 1; i <= kScreenRows; i++) {
+      const ScreenRow& row = port.screenRows[(port.cursorRow + i) % kScreenRows];
+      if (!out.empty() || row.text[0] != 0) out += std::string(row.text) + (i < kScreenRows ? "|" : "");
+    }
+    return out;
+  }
+  static std::string RandomBytes(size_t n, unsigned seed) {
+    std::string s(n, 0);
+    for (auto& c : s) c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 16);
+    return s;
+  }
+  std::string dir_;
+  char oldDir_[4096];
+};
+
+TEST_F(ServiceTest, ReadsWhatWaitsInBlocksOf5000AndCapturesThemInOrder) {
+  g_app.saveToDisk = 1;
+  auto port = OpenWindowed("COM2");
+  std::string data = RandomBytes(12000, 7);
+  data[10] = 0;  // NUL bytes reach the file unchanged
+  fake::FindDevice("COM2")->rx = data;
+  PollAllPorts();
+
+  auto reads = fake::CallsTo("ReadFile");
+  ASSERT_EQ(reads.size(), 3u);
+  EXPECT_EQ(reads[0].args[1], 5000u);
+  EXPECT_EQ(reads[1].args[1], 5000u);
+  EXPECT_EQ(reads[2].args[1], 2000u);
+  EXPECT_EQ(FileText("kOM2.txt"), data);
+  EXPECT_TRUE(fake::Boxes().empty());
+
+  // The next block is appended, nothing else is added.
+  fake::FindDevice("COM2")->rx = "tail\r\n";
+  PollAllPorts();
+  EXPECT_EQ(FileText("kOM2.txt"), data + "tail\r\n");
+}
+
+TEST_F(ServiceTest, ReceivedBytesReachTheScreenWithTheirMarkers) {
+  auto port = OpenWindowed("COM1");
+  port->AddText("<Port Opened>", 0);
+  fake::FindDevice("COM1")->rx = std::string("ok\0\x1b", 4) + "\r\nnext";
+  PollAllPorts();
+  EXPECT_EQ(Screen(*port), "<Port Opened>ok<0H><1bH>|next");
+  EXPECT_EQ(port->needsRepaint, 0);  // painted and cleared
+}
+
+TEST_F(ServiceTest, AFailedReadIsNotedOnScreenAndNothingIsSaved) {
+  g_app.saveToDisk = 1;
+  auto port = OpenWindowed("COM1");
+  fake::FindDevice("COM1")->rx = "lost";
+  fake::FailNext("ReadFile", ERROR_GEN_FAILURE);
+  PollAllPorts();
+  EXPECT_EQ(fake::BoxTexts(), std::vector<std::string>{"Error On Read!: 31 ,Wanted: 4"});
+  EXPECT_EQ(Screen(*port), "Error reading data");
+  EXPECT_EQ(access("kOM1.txt", F_OK), -1);
+}
+
+TEST_F(ServiceTest, APassThatChangesNothingPaintsNothing) {
+  auto port = OpenWindowed("COM1");
+  PollAllPorts();  // first pass: lamps, since the painted copies start at 0xFF
+  EXPECT_EQ(fake::DrawsOf("RoundRect").size(), 5u);
+  fake::Draws().clear();
+  PollAllPorts();
+  EXPECT_TRUE(fake::Draws().empty());
+
+  fake::FindDevice("COM1")->modemStatus = MS_RING_ON;  // no lamp, but a change all the same
+  PollAllPorts();
+  EXPECT_EQ(fake::DrawsOf("RoundRect").size(), 5u);
+  EXPECT_TRUE(fake::DrawsOf("TextOutA").empty());
+}
+
+TEST_F(ServiceTest, TheTestPatternIs42LinesOfGrowingLength) {
+  g_app.sendTestData = 1;
+  auto port = OpenWindowed("COM1");
+  PollAllPorts();
+  const std::string letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  std::string expected;
+  for (size_t length = 5; length <= 46; length++) expected += letters.substr(0, length) + "\r\n";
+  ASSERT_EQ(expected.size(), 1155u);
+  EXPECT_EQ(fake::FindDevice("COM1")->written, expected);
+  EXPECT_EQ(g_app.testPatternLength, 1155);
+  EXPECT_EQ(expected.substr(0, 7), "abcde\r\n");
+  EXPECT_EQ(expected.substr(1155 - 48), letters.substr(0, 46) + "\r\n");
+}
+
+TEST_F(ServiceTest, EachPortSendsThePatternWheneverItsOutputQueueIsEmpty) {
+  g_app.sendTestData = 1;
+  auto a = OpenWindowed("COM1");
+  auto b = OpenWindowed("COM2");
+  fake::Device& busy = *fake::FindDevice("COM2");
+  busy.outQueue = 10;  // still sending
+  PollAllPorts();
+  PollAllPorts();
+  EXPECT_EQ(fake::FindDevice("COM1")->written.size(), 2 * 1155u);
+  EXPECT_EQ(busy.written.size(), 0u);
+  busy.outQueue = 0;
+  PollAllPorts();
+  EXPECT_EQ(busy.written.size(), 1155u);
+  EXPECT_EQ(busy.written, fake::FindDevice("COM1")->written.substr(0, 1155));
+  g_app.sendTestData = 0;
+  PollAllPorts();
+  EXPECT_EQ(busy.written.size(), 1155u);
+}
+
+TEST_F(ServiceTest, CaptureFilesStayInTheCurrentDirectory) {
+  g_app.saveToDisk = 1;
+  for (const char* name : {"COM12", "..\\evil", "a/b:c"}) fake::AddDevice(name).rx = name;
+  auto p1 = OpenWindowed("COM12");
+  auto p2 = OpenWindowed("..\\evil");
+  auto p3 = OpenWindowed("a/b:c");
+  PollAllPorts();
+  EXPECT_EQ(FileText("kOM12.txt"), "COM12");
+  EXPECT_EQ(FileText("k._evil.txt"), "..\\evil");
+  EXPECT_EQ(FileText("k_b_c.txt"), "a/b:c");
+}
+
+TEST_F(ServiceTest, ACaptureFileThatCannotBeWrittenIsReportedOnceUntilItWorksAgain) {
+  g_app.saveToDisk = 1;
+  auto port = OpenWindowed("COM3");
+  fake::Device& device = *fake::FindDevice("COM3");
+  ASSERT_EQ(mkdir("kOM3.txt", 0755), 0);  // a directory where the file should be
+  device.rx = "one";
+  PollAllPorts();
+  device.rx = "two";
+  PollAllPorts();
+  EXPECT_EQ(Screen(*port), "one<Save To Disk failed: kOM3.txt>two");
+  ASSERT_EQ(rmdir("kOM3.txt"), 0);
+  device.rx = "three";
+  PollAllPorts();
+  EXPECT_EQ(FileText("kOM3.txt"), "three");
+  ASSERT_EQ(unlink("kOM3.txt"), 0);
+  ASSERT_EQ(mkdir("kOM3.txt", 0755), 0);
+  device.rx = "four";
+  PollAllPorts();
+  EXPECT_EQ(Screen(*port), "one<Save To Disk failed: kOM3.txt>twothreefour<Save To Disk failed: kOM3.txt>");
+  EXPECT_TRUE(fake::Boxes().empty());
+}
+
+TEST_F(ServiceTest, APassInsideAMessageBoxDoesNotOvertakeTheOneThatOpenedIt) {
+  g_app.saveToDisk = 1;
+  auto other = OpenWindowed("COM2");
+  auto port = OpenWindowed("COM1");  // the newest: served first
+  fake::Device& device = *fake::FindDevice("COM1");
+  device.rx = "XXXXXXXXXX";
+  fake::FindDevice("COM2")->rx = "other";
+  // The driver delivers only five bytes of the ten; the short read opens a box,
+  // and the timer keeps firing while it is open.
+  fake::PendNext("ReadFile", [](fake::Op& op) { fake::CompleteRead(op, "AAAAA"); });
+  int nested = 0;
+  fake::onMessageBox = [&](const fake::Box&) {
+    if (nested++ < 3) PollAllPorts();
+    return IDOK;
+  };
+  PollAllPorts();
+
+  EXPECT_EQ(fake::BoxTexts(), std::vector<std::string>{"ComRead Bytes, got: 5 ,Wanted: 10"});
+  EXPECT_EQ(Screen(*port), "AAAAA");
+  EXPECT_EQ(FileText("kOM1.txt"), "AAAAA");
+  // The other port was served meanwhile.
+  EXPECT_EQ(Screen(*other), "other");
+  // COM1 got no second read while its first pass was inside the box.
+  int reads = 0;
+  for (auto& c : fake::CallsTo("ReadFile")) reads += fake::DeviceOf(c.handle) == &device;
+  EXPECT_EQ(reads, 1);
+}
+
+TEST_F(ServiceTest, APortClosedWhileItsPassIsInABoxIsFreedWhenThePassEnds) {
+  fake::AddDevice("COM1").rx = "0123456789";
+  ComPort* port = new ComPort;
+  ASSERT_EQ(port->Open("COM1"), 0);
+  port->hwnd = reinterpret_cast<HWND>(0x701);
+  port->clientHeight = 200;
+  fake::PendNext("ReadFile", [](fake::Op& op) { fake::CompleteRead(op, "01"); });
+  fake::onMessageBox = [&](const fake::Box&) {
+    ReleasePort(port);  // the window goes away meanwhile
+    EXPECT_EQ(g_app.portList, port) << "freed while its pass still runs";
+    return IDOK;
+  };
+  fake::ResetGdi();
+  PollAllPorts();
+  EXPECT_EQ(g_app.portList, nullptr);
+  EXPECT_EQ(fake::OpenHandleCount(), 0);
+  EXPECT_TRUE(fake::Draws().empty());  // nothing painted into a window that is gone
+}
+
+}  // namespace

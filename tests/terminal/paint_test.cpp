@@ -1,0 +1,165 @@
+#include <cstring>
+#include <map>
+
+#include "fakegdi.h"
+#include "support.h"
+#include "terminal/lamps.h"
+
+namespace {
+
+class PaintTest : public FakeWinTest {
+ protected:
+  void SetUp() override {
+    FakeWinTest::SetUp();
+    fake::ResetGdi();
+    LayoutLamps();
+    port_.hwnd = reinterpret_cast<HWND>(0x777);
+    port_.lampCount = 5;
+  }
+  void TearDown() override {
+    EXPECT_EQ(fake::DcInUse(), 0) << "a device context was not released";
+    EXPECT_EQ(fake::BrushesAlive(), 0) << "a brush was not deleted";
+    FakeWinTest::TearDown();
+  }
+  // Text lines drawn, keyed by their screen line (y = 14 * line + 4).
+  std::map<int, std::string> TextByLine() {
+    std::map<int, std::string> lines;
+    for (auto& d : fake::DrawsOf("TextOutA")) lines[(d.args[1] - 4) / 14] = d.text;
+    return lines;
+  }
+  std::vector<int> BandLines() {
+    std::vector<int> lines;
+    for (auto& d : fake::DrawsOf("Rectangle")) lines.push_back((d.args[1] - 4) / 14);
+    return lines;
+  }
+  ComPort port_;
+};
+
+TEST_F(PaintTest, LampsAreLaidOutInTwoGroups) {
+  const int x[] = {5, 37, 69, 96, 128, 160}, width[] = {30, 30, 20, 30, 30, 40};
+  for (int i = 0; i < 6; i++) {
+    EXPECT_EQ(signalLamps[i].x, x[i]) << signalLamps[i].name;
+    EXPECT_EQ(signalLamps[i].width, width[i]) << signalLamps[i].name;
+  }
+  EXPECT_EQ(signalLamps[6].name[0], 0);
+}
+
+TEST_F(PaintTest, LitAndUnlitLampsHaveTheirColoursAndLabels) {
+  port_.lampCount = 6;
+  port_.clientHeight = 100;
+  port_.modemStatus = MS_CTS_ON | MS_RLSD_ON;   // CTS and CD lit
+  port_.outputLines = kLineDtr | kLineLoop;     // RTS off, DTR and LOOP lit
+  port_.PaintTerminal(0);
+
+  auto lamps = fake::DrawsOf("RoundRect");
+  auto labels = fake::DrawsOf("DrawTextA");
+  ASSERT_EQ(lamps.size(), 6u);
+  ASSERT_EQ(labels.size(), 6u);
+  const char* text[] = {"CTS", "dsr", "CD", "rts", "DTR", "LOOP"};
+  const bool lit[] = {true, false, true, false, true, true};
+  for (int i = 0; i < 6; i++) {
+    SCOPED_TRACE(text[i]);
+    const int left = signalLamps[i].x, right = left + signalLamps[i].width;
+    EXPECT_EQ(lamps[i].args, (std::vector<int>{left, 1, right, 17, 6, 8}));
+    EXPECT_EQ(lamps[i].brush.color, lit[i] ? RGB(128, 255, 128) : RGB(192, 192, 192));
+    EXPECT_EQ(lamps[i].pen.color, RGB(0, 0, 0));
+    EXPECT_EQ(labels[i].text, text[i]);
+    EXPECT_EQ(labels[i].args, (std::vector<int>{left, 1, right, 17, DT_CENTER}));
+    EXPECT_EQ(labels[i].bkMode, TRANSPARENT);
+    EXPECT_EQ(labels[i].textColor, RGB(0, 0, 0));
+  }
+  // The ring indicator has no lamp.
+  fake::Draws().clear();
+  port_.modemStatus |= MS_RING_ON;
+  port_.PaintTerminal(0);
+  for (auto& d : fake::DrawsOf("DrawTextA")) EXPECT_NE(d.text, "RING");
+}
+
+TEST_F(PaintTest, TooSmallAWindowDrawsNothingAndTwoLinesShowLampsAndTheCurrentRow) {
+  port_.AddText("current", 0);
+  port_.clientHeight = 27;
+  port_.PaintTerminal(1);
+  EXPECT_TRUE(fake::Draws().empty());
+  EXPECT_EQ(fake::DcInUse(), 0);
+
+  port_.clientHeight = 28;
+  port_.PaintTerminal(1);
+  EXPECT_EQ(fake::DrawsOf("RoundRect").size(), 5u);
+  EXPECT_EQ(TextByLine(), (std::map<int, std::string>{{1, "current"}}));
+  auto band = fake::DrawsOf("Rectangle");
+  ASSERT_EQ(band.size(), 1u);
+  EXPECT_EQ(band[0].args, (std::vector<int>{10, 18, 1600, 32}));
+  EXPECT_EQ(band[0].brush.color, RGB(255, 255, 255));
+  EXPECT_EQ(band[0].pen.color, RGB(255, 255, 255));
+  // The rows draw in the state the lamps left: black on the white band.
+  EXPECT_EQ(fake::DrawsOf("TextOutA")[0].textColor, RGB(0, 0, 0));
+}
+
+TEST_F(PaintTest, ATallWindowShowsTheRingOnceMoreAboveItsOldestRow) {
+  for (int i = 0; i < 40; i++) {
+    std::string line = "row" + std::to_string(i) + "\n";
+    port_.AddText(line.c_str(), 0);
+  }
+  port_.AddText("newest", 0);  // the current row, 41st of the run
+  port_.clientHeight = 600;    // 41 lines
+  port_.PaintTerminal(1);
+
+  auto text = TextByLine();
+  auto bands = BandLines();
+  EXPECT_EQ(bands.size(), 41u);
+  EXPECT_EQ(text[41], "newest");
+  EXPECT_EQ(text[40], "row39");
+  EXPECT_EQ(text[7], "row6");   // the oldest row the ring still holds
+  for (int line = 1; line <= 6; line++) EXPECT_EQ(text[line], text[line + 35]) << line;
+}
+
+TEST_F(PaintTest, TextOnTheCurrentRowRedrawsItsLinesOnlyAndALineFeedRedrawsAll) {
+  port_.clientHeight = 200;  // 13 lines
+  port_.AddText("abc", 0);
+  port_.PaintTerminal(0);  // first paint: lamps
+  fake::Draws().clear();
+
+  port_.AddText("d", 0);
+  port_.PaintTerminal(0);
+  EXPECT_TRUE(fake::DrawsOf("RoundRect").empty());
+  EXPECT_EQ(BandLines(), std::vector<int>{13});
+  EXPECT_EQ(TextByLine(), (std::map<int, std::string>{{13, "abcd"}}));
+
+  fake::Draws().clear();
+  port_.PaintTerminal(0);  // nothing new: nothing drawn
+  EXPECT_TRUE(fake::Draws().empty());
+
+  port_.AddText("\n", 0);
+  port_.PaintTerminal(0);
+  EXPECT_EQ(BandLines().size(), 13u);
+  EXPECT_EQ(TextByLine(), (std::map<int, std::string>{{12, "abcd"}}));  // the new row is empty: band only
+  EXPECT_TRUE(fake::DrawsOf("RoundRect").empty());
+}
+
+TEST_F(PaintTest, AChangedRowShownTwiceIsRedrawnOnBothLines) {
+  port_.clientHeight = 600;
+  port_.AddText("abc", 0);
+  port_.PaintTerminal(1);
+  fake::Draws().clear();
+  port_.AddText("d", 0);
+  port_.PaintTerminal(0);
+  EXPECT_EQ(TextByLine(), (std::map<int, std::string>{{6, "abcd"}, {41, "abcd"}}));
+}
+
+TEST_F(PaintTest, LampsAreDrawnFirstTimeAndThenOnlyWhenALineChanges) {
+  port_.clientHeight = 100;
+  port_.PaintTerminal(0);  // painted copies start at 0xFF: lamps drawn
+  EXPECT_EQ(fake::DrawsOf("RoundRect").size(), 5u);
+  fake::Draws().clear();
+  port_.outputLines &= static_cast<WORD>(~kLineRts);
+  port_.PaintTerminal(0);
+  EXPECT_EQ(fake::DrawsOf("RoundRect").size(), 5u);
+  EXPECT_EQ(fake::DrawsOf("DrawTextA")[3].text, "rts");
+  fake::Draws().clear();
+  port_.PaintTerminal(1);  // a full paint draws them whatever changed
+  EXPECT_EQ(fake::DrawsOf("RoundRect").size(), 5u);
+  // No LOOP lamp without a loop-back switch.
+  for (auto& d : fake::DrawsOf("DrawTextA")) EXPECT_NE(d.text, "loop");
+}
+
+}  // namespace
