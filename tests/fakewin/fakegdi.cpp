@@ -74,6 +74,8 @@ void Record(const char* fn, HDC dc, std::vector<int> args, std::string text = {}
 
 }  // namespace
 
+HWND focus = nullptr;
+
 std::vector<Draw>& Draws() { return G().draws; }
 
 std::vector<Draw> DrawsOf(const std::string& fn) {
@@ -90,7 +92,10 @@ int DcInUse() {
 }
 
 int BrushesAlive() { return G().brushesAlive; }
-void ResetGdi() { G() = Gdi{}; }
+void ResetGdi() {
+  G() = Gdi{};
+  focus = nullptr;
+}
 
 HDC DcOf(HWND window) {
   auto it = G().dcs.find(window);
@@ -191,3 +196,5 @@ DWORD GetSysColor(int index) {
     default: return 0;
   }
 }
+
+HWND GetFocus() { return fake::focus; }

@@ -31,5 +31,6 @@ int DcInUse();            // GetDC without ReleaseDC
 int BrushesAlive();       // created and not yet deleted
 void ResetGdi();
 HDC DcOf(HWND window);    // the window's own context (CS_OWNDC: one per window)
+extern HWND focus;        // what GetFocus answers
 
 }  // namespace fake

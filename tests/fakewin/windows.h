@@ -317,3 +317,6 @@ int SetBkMode(HDC dc, int mode);
 COLORREF SetTextColor(HDC dc, COLORREF color);
 COLORREF SetBkColor(HDC dc, COLORREF color);
 DWORD GetSysColor(int index);
+
+// ---- windows (the few calls the logic makes) --------------------------------
+HWND GetFocus();

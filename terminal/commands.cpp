@@ -1,0 +1,70 @@
+#include "terminal/commands.h"
+
+#include "port/comport.h"
+#include "res/resource.h"
+#include "terminal/lamps.h"
+
+namespace {
+
+struct ControlCommand {
+  unsigned id;
+  bool purge;      // PurgeComm, else EscapeCommFunction
+  DWORD function;
+  const char* notice;
+};
+
+constexpr ControlCommand kControlCommands[] = {
+    {IDM_SETXOFF, false, SETXOFF, "<SETXOFF set>"},     {IDM_SETXON, false, SETXON, "<SETXON set>"},
+    {IDM_TXABORT, true, PURGE_TXABORT, "<TXABORT called>"}, {IDM_TXCLEAR, true, PURGE_TXCLEAR, "<TXCLEAR called>"},
+    {IDM_RXABORT, true, PURGE_RXABORT, "<RXABORT called>"}, {IDM_RXCLEAR, true, PURGE_RXCLEAR, "<RXCLEAR called>"},
+    {IDM_SETBREAK, false, SETBREAK, "<SETBREAK set>"},  {IDM_CLRBREAK, false, CLRBREAK, "<CLRBREAK set>"},
+};
+
+constexpr int kLampRowHeight = 16;
+
+}  // namespace
+
+bool RunControlCommand(ComPort* port, unsigned command) {
+  for (const ControlCommand& c : kControlCommands) {
+    if (c.id != command) continue;
+    // The driver's answer is not looked at: the notice says the call was made.
+    if (c.purge)
+      PurgeComm(port->handle, c.function);
+    else
+      EscapeCommFunction(port->handle, c.function);
+    port->AddText(c.notice, 0);
+    return true;
+  }
+  return false;
+}
+
+int LampAt(int x, int y, int lampCount) {
+  if (y >= kLampRowHeight) return -1;
+  int hit = -1;
+  for (int i = 0; signalLamps[i].name[0] != 0 && i < lampCount; i++)
+    if (signalLamps[i].x < x && x < signalLamps[i].x + signalLamps[i].width) hit = i;
+  return hit;
+}
+
+void ClickLamp(ComPort* port) {
+  switch (LampAt(port->mouseX, port->mouseY, port->lampCount)) {
+    case 0:
+    case 1:
+    case 2:
+      MessageBoxA(GetFocus(), "These are inputs, so cannot be controlled!", "", MB_OK);
+      break;
+    case 3:
+      EscapeCommFunction(port->handle, (port->outputLines & kLineRts) ? CLRRTS : SETRTS);
+      port->outputLines ^= kLineRts;
+      break;
+    case 4:
+      EscapeCommFunction(port->handle, (port->outputLines & kLineDtr) ? CLRDTR : SETDTR);
+      port->outputLines ^= kLineDtr;
+      break;
+    case 5:
+      port->SetLoopback(!(port->outputLines & kLineLoop));
+      break;
+    default:
+      break;
+  }
+}

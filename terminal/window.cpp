@@ -1,0 +1,129 @@
+// The terminal window: one small handler per message, each acting on the
+// window's own port.
+#include "terminal/window.h"
+
+#include "app/globals.h"
+#include "port/comport.h"
+#include "res/resource.h"
+#include "terminal/commands.h"
+
+namespace {
+
+ComPort* PortOf(HWND window) { return reinterpret_cast<ComPort*>(GetWindowLongPtrA(window, 0)); }
+
+LRESULT OnCreate(HWND window, LPARAM lParam) {
+  auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+  auto* mdi = static_cast<MDICREATESTRUCTA*>(create->lpCreateParams);
+  auto* handover = reinterpret_cast<PortHandover*>(mdi->lParam);
+  ComPort* port = handover->port;
+  handover->bound = 1;
+  g_app.currentPort = port;
+  SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(port));
+  port->hwnd = window;
+
+  // The class owns its context: these colours stay set for every paint.
+  HDC dc = GetDC(window);
+  SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  ReleaseDC(window, dc);
+
+  SetWindowTextA(window, port->portName);
+  port->AddText("<Port Opened>", 0);
+  SetFocus(window);
+  return 0;
+}
+
+LRESULT OnDestroy(HWND window, ComPort* port) {
+  SetWindowLongPtrA(window, 0, 0);
+  // Nothing may reach the port through the globals once it is gone.
+  if (g_app.currentPort == port) g_app.currentPort = nullptr;
+  if (g_app.dialogPort == port) g_app.dialogPort = nullptr;
+  ReleasePort(port);
+  return 0;
+}
+
+LRESULT OnCommand(HWND window, ComPort* port, WPARAM command) {
+  g_app.dialogPort = port;
+  switch (command) {
+    case IDM_CLEARSCREEN:
+      port->ClearScreen();
+      port->PaintTerminal(1);
+      break;
+    default:
+      RunControlCommand(port, static_cast<unsigned>(command));
+      break;
+  }
+  return 0;
+}
+
+LRESULT OnPaint(HWND window, ComPort* port) {
+  PAINTSTRUCT paint;
+  BeginPaint(window, &paint);
+  EndPaint(window, &paint);
+  port->PaintTerminal(1);
+  return 0;
+}
+
+LRESULT OnChar(ComPort* port, WPARAM character) {
+  // A count of 1, so that a NUL typed as Ctrl+@ is sent too.
+  char byte = static_cast<char>(character & 0xFF);
+  port->ComOut(&byte, 1);
+  return 0;
+}
+
+}  // namespace
+
+LRESULT CALLBACK TerminalWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CREATE) return OnCreate(window, lParam);
+  ComPort* port = PortOf(window);
+  if (port == nullptr) return DefMDIChildProcA(window, message, wParam, lParam);
+
+  switch (message) {
+    case WM_DESTROY:
+    case WM_SIZE:
+    case WM_SETFOCUS:
+    case WM_PAINT:
+    case WM_CHAR:
+    case WM_COMMAND:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+      g_app.currentPort = port;
+      break;
+    default:
+      break;
+  }
+
+  switch (message) {
+    case WM_DESTROY:
+      return OnDestroy(window, port);
+    case WM_SIZE:
+      port->clientHeight = HIWORD(lParam);
+      break;
+    case WM_SETFOCUS:
+      ShowCursor(TRUE);
+      break;
+    case WM_KILLFOCUS:
+      ShowCursor(FALSE);
+      break;
+    case WM_PAINT:
+      return OnPaint(window, port);
+    case WM_CHAR:
+      return OnChar(port, wParam);
+    case WM_COMMAND:
+      return OnCommand(window, port, wParam);
+    case WM_MOUSEMOVE:
+      port->mouseX = LOWORD(lParam);
+      port->mouseY = HIWORD(lParam);
+      break;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+      ClickLamp(port);
+      break;
+    case WM_MDIACTIVATE:
+      return 0;
+    default:
+      break;
+  }
+  return DefMDIChildProcA(window, message, wParam, lParam);
+}

@@ -1,0 +1,14 @@
+// The MDI child window of one open port.
+#pragma once
+#include <windows.h>
+
+struct ComPort;
+
+// Travels in the MDI creation record to the new window, which takes the port
+// and says so; a port left unbound is the frame's to free.
+struct PortHandover {
+  ComPort* port;
+  int bound;
+};
+
+LRESULT CALLBACK TerminalWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
