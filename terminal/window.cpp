@@ -44,6 +44,7 @@ LRESULT OnDestroy(HWND window, ComPort* port) {
 
 LRESULT OnCommand(HWND window, ComPort* port, WPARAM command) {
   g_app.dialogPort = port;
+  (void)window;  // the settings dialogs are owned by it
   switch (command) {
     case IDM_CLEARSCREEN:
       port->ClearScreen();

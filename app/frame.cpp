@@ -1,0 +1,188 @@
+#include "app/frame.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/globals.h"
+#include "app/help.h"
+#include "port/comport.h"
+#include "res/resource.h"
+#include "terminal/window.h"
+
+namespace {
+
+int otherPortCommand;
+char typedPortName[kPortNameMax + 1];  // what PORTNAMEDLGBOX gave; empty when nothing was typed
+
+constexpr int kPortMenuItems = 39;
+constexpr UINT kPollTimer = 0;
+constexpr UINT kPollMs = 100;
+
+LRESULT OnCreate(HWND frame) {
+  HMENU portMenu = GetSubMenu(g_app.frameMenu, 0);
+  HMENU openMenu = CreatePopupMenu();
+  InsertMenuA(portMenu, 0, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(openMenu), "&Open Port...");
+  for (int i = 0; i < kPortMenuItems; i++) {
+    char text[16];
+    std::snprintf(text, sizeof text, "COM%d", i + 1);
+    UINT flags = MF_STRING;
+    if (i % 10 == 0 && i != 0) flags |= MF_MENUBREAK;  // four columns of ten
+    AppendMenuA(openMenu, flags, IDM_FIRSTPORT + i, text);
+  }
+  otherPortCommand = IDM_FIRSTPORT + kPortMenuItems;
+  AppendMenuA(openMenu, MF_STRING, otherPortCommand, "Other");
+
+  // Settings and Window stay shut until a port is open.
+  EnableMenuItem(g_app.frameMenu, 1, MF_BYPOSITION | MF_DISABLED);
+  EnableMenuItem(g_app.frameMenu, 2, MF_BYPOSITION | MF_DISABLED);
+
+  CLIENTCREATESTRUCT client = {};
+  client.hWindowMenu = g_app.windowMenu;
+  client.idFirstChild = IDM_FIRSTCHILD;
+  g_app.mdiClient = CreateWindowExA(0, "MDICLIENT", nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0,
+                                    frame, nullptr, g_app.instance, &client);
+  SetTimer(frame, kPollTimer, kPollMs, nullptr);
+  return 0;
+}
+
+void OpenPort(HWND frame, int command) {
+  if (command == otherPortCommand) {
+    DialogBoxParamA(g_app.instance, "PORTNAMEDLGBOX", frame, PortNameDlgProc, 0);
+    if (typedPortName[0] == 0) return;
+  } else {
+    typedPortName[0] = 0;
+  }
+
+  auto* port = new ComPort;
+  g_app.currentPort = port;
+  if (typedPortName[0] == 0)
+    std::snprintf(g_app.scratchText, sizeof g_app.scratchText, "COM%d", command - 499);
+  else
+    std::snprintf(g_app.scratchText, sizeof g_app.scratchText, "%s", typedPortName);
+
+  if (port->Open(g_app.scratchText) != 0) {
+    delete port;  // never linked, never shown
+    if (g_app.currentPort == port) g_app.currentPort = nullptr;
+    MessageBoxA(GetFocus(), "Port failed to open.", "", MB_OK);
+    return;
+  }
+
+  EnableMenuItem(g_app.frameMenu, 1, MF_BYPOSITION | MF_ENABLED);
+  EnableMenuItem(g_app.frameMenu, 2, MF_BYPOSITION | MF_ENABLED);
+
+  // The port rides in the creation record: boxes shown while it opened may
+  // have let other windows change currentPort.
+  PortHandover handover = {port, 0};
+  MDICREATESTRUCTA create = {};
+  create.szClass = "PlixDraw";
+  create.szTitle = "ComX";
+  create.hOwner = g_app.instance;
+  create.x = create.y = create.cx = create.cy = CW_USEDEFAULT;
+  create.style = 0;
+  create.lParam = reinterpret_cast<LPARAM>(&handover);
+  HWND child = reinterpret_cast<HWND>(SendMessageA(g_app.mdiClient, WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&create)));
+  if (child == nullptr) {
+    MessageBoxA(GetFocus(), "Port No Open.", "", MB_OK);
+    // A port no window took would be served for ever with nowhere to show it.
+    if (!handover.bound) {
+      if (g_app.currentPort == port) g_app.currentPort = nullptr;
+      ReleasePort(port);
+    }
+  }
+}
+
+void FlipSwitch(int* value, UINT command) {
+  *value ^= 1;
+  CheckMenuItem(g_app.frameMenu, command, MF_BYCOMMAND | (*value ? MF_CHECKED : MF_UNCHECKED));
+}
+
+HWND ActiveTerminal() { return reinterpret_cast<HWND>(SendMessageA(g_app.mdiClient, WM_MDIGETACTIVE, 0, 0)); }
+
+LRESULT OnCommand(HWND frame, UINT message, WPARAM wParam, LPARAM lParam) {
+  int command = LOWORD(wParam);
+  if (command >= IDM_FIRSTPORT && command <= IDM_LASTPORT) {
+    OpenPort(frame, command);
+    return 0;
+  }
+  switch (command) {
+    case IDM_CLOSE: {
+      HWND active = ActiveTerminal();
+      if (active != nullptr && SendMessageA(active, WM_QUERYENDSESSION, 0, 0))
+        SendMessageA(g_app.mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(active), 0);
+      return 0;
+    }
+    case IDM_SHOWCRLF: FlipSwitch(&g_app.showCrLf, IDM_SHOWCRLF); return 0;
+    case IDM_SAVETODISK: FlipSwitch(&g_app.saveToDisk, IDM_SAVETODISK); return 0;
+    case IDM_SENDTESTDATA: FlipSwitch(&g_app.sendTestData, IDM_SENDTESTDATA); return 0;
+    case IDM_TILE: SendMessageA(g_app.mdiClient, WM_MDITILE, 0, 0); return 0;
+    case IDM_CASCADE: SendMessageA(g_app.mdiClient, WM_MDICASCADE, 0, 0); return 0;
+    case IDM_ARRANGE: SendMessageA(g_app.mdiClient, WM_MDIICONARRANGE, 0, 0); return 0;
+    case IDM_CLOSEALL: EnumChildWindows(g_app.mdiClient, CloseAllProc, 0); return 0;
+    case IDM_ABOUT:
+      MessageBoxA(frame, "Plix32 - serial port test terminal\nOstrel Corp.", "About Plix", MB_OK);
+      return 0;
+    case IDM_HELP:
+      ShowHelp(frame);
+      return DefFrameProcA(frame, g_app.mdiClient, message, wParam, lParam);
+    default: {
+      HWND active = ActiveTerminal();
+      if (IsWindow(active)) SendMessageA(active, WM_COMMAND, wParam, lParam);
+      return DefFrameProcA(frame, g_app.mdiClient, message, wParam, lParam);
+    }
+  }
+}
+
+}  // namespace
+
+LRESULT CALLBACK FrameWndProc(HWND frame, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      return OnCreate(frame);
+    case WM_COMMAND:
+      return OnCommand(frame, message, wParam, lParam);
+    case WM_TIMER:
+      PollAllPorts();
+      break;
+    case WM_CLOSE:
+    case WM_QUERYENDSESSION:
+      // Every terminal window, and with it every port, is closed first.
+      SendMessageA(frame, WM_COMMAND, IDM_CLOSEALL, 0);
+      break;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return DefFrameProcA(frame, g_app.mdiClient, message, wParam, lParam);
+}
+
+BOOL CALLBACK CloseAllProc(HWND window, LPARAM) {
+  // Windows with an owner are icon titles, not terminals.
+  if (GetWindow(window, GW_OWNER) != nullptr) return TRUE;
+  HWND client = GetParent(window);
+  SendMessageA(client, WM_MDIRESTORE, reinterpret_cast<WPARAM>(window), 0);
+  if (SendMessageA(window, WM_QUERYENDSESSION, 0, 0))
+    SendMessageA(client, WM_MDIDESTROY, reinterpret_cast<WPARAM>(window), 0);
+  return TRUE;
+}
+
+INT_PTR CALLBACK PortNameDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      SetDlgItemTextA(dialog, IDC_PORTNAME, "");
+      break;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK) {
+        GetDlgItemTextA(dialog, IDC_PORTNAME, typedPortName, sizeof typedPortName);
+        EndDialog(dialog, 0);
+      } else if (LOWORD(wParam) == IDCANCEL) {
+        typedPortName[0] = 0;
+        EndDialog(dialog, 0);
+      }
+      break;
+    default:
+      break;
+  }
+  return FALSE;
+}

@@ -1,0 +1,7 @@
+// The frame window: menus, opening ports, the poll timer, the three switches.
+#pragma once
+#include <windows.h>
+
+LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK PortNameDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL CALLBACK CloseAllProc(HWND window, LPARAM lParam);
