@@ -37,6 +37,7 @@ ComPort::ComPort()
       readOverlapped{},
       dcb{},
       modemStatusFailed(0),
+      eventWaitFailed(0),
       inPass(0),
       closePending(0),
       captureFailed(0) {

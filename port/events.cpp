@@ -66,12 +66,18 @@ int ComPort::CheckEvents() {
     DWORD transferred = 0;
     if (GetOverlappedResult(handle, &eventOverlapped, &transferred, FALSE)) {
       eventPending = 0;
+      eventWaitFailed = 0;
       ShowEvents(eventResult);
     } else {
       DWORD error = GetLastError();
       if (error != ERROR_IO_INCOMPLETE) {
         eventPending = 0;
-        ErrorBox("Error Com Event GetOverLappedResult:", static_cast<int>(error));
+        // A driver that ends every wait this way would raise a box on every
+        // tick: show it once, until a wait completes again.
+        if (!eventWaitFailed) {
+          eventWaitFailed = 1;
+          ErrorBox("Error Com Event GetOverLappedResult:", static_cast<int>(error));
+        }
       }
     }
   }

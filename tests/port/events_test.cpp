@@ -295,6 +295,25 @@ TEST_F(EventsTest, CollectingFailureIsShownAndANewWaitStartsInTheSamePass) {
   EXPECT_EQ(port->eventPending, 1);
 }
 
+TEST_F(EventsTest, AWaitThatAlwaysFailsIsShownOnceUntilOneCompletes) {
+  ChooseMask(*port, EV_CTS);
+  auto failNextWait = [&] {
+    port->CheckEvents();  // starts (or restarts) the wait
+    fake::CompleteEvent(*fake::LastOp("WaitCommEvent"), 0, ERROR_OPERATION_ABORTED);
+  };
+  for (int pass = 0; pass < 5; pass++) failNextWait();
+  port->CheckEvents();
+  EXPECT_THAT(fake::BoxTexts(), ElementsAre("Error Com Event GetOverLappedResult:995"));
+  EXPECT_GE(fake::CallsTo("WaitCommEvent").size(), 6u);  // still tried on every pass
+
+  fake::CompleteEvent(*fake::LastOp("WaitCommEvent"), EV_CTS);
+  port->CheckEvents();
+  EXPECT_EQ(ScreenText(*port), "<EV_CTS>");
+  fake::CompleteEvent(*fake::LastOp("WaitCommEvent"), 0, ERROR_OPERATION_ABORTED);
+  port->CheckEvents();
+  EXPECT_EQ(fake::BoxTexts().size(), 2u);  // shown again after a wait had worked
+}
+
 TEST_F(EventsTest, WaitStartFailuresAreShownFourTimesPerRunThenSilent) {
   auto second = OpenPort("COM2");
   fake::Boxes().clear();
