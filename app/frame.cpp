@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "app/globals.h"
 #include "app/help.h"
@@ -53,7 +54,11 @@ void OpenPort(HWND frame, int command) {
     typedPortName[0] = 0;
   }
 
-  auto* port = new ComPort;
+  auto* port = new (std::nothrow) ComPort;
+  if (port == nullptr) {
+    MessageBoxA(GetFocus(), "Port failed to open.", "", MB_OK);
+    return;
+  }
   g_app.currentPort = port;
   if (typedPortName[0] == 0)
     std::snprintf(g_app.scratchText, sizeof g_app.scratchText, "COM%d", command - 499);
