@@ -3,6 +3,7 @@
 #include "terminal/window.h"
 
 #include "app/globals.h"
+#include "dialogs/dialogs.h"
 #include "port/comport.h"
 #include "res/resource.h"
 #include "terminal/commands.h"
@@ -49,6 +50,24 @@ LRESULT OnCommand(HWND window, ComPort* port, WPARAM command) {
     case IDM_CLEARSCREEN:
       port->ClearScreen();
       port->PaintTerminal(1);
+      break;
+    case IDM_LINESETTINGS:
+      DialogBoxParamA(g_app.instance, "SETTINGSDLGBOX", window, LineSettingsDlgProc, 0);
+      break;
+    case IDM_TIMEOUTS:
+      DialogBoxParamA(g_app.instance, "WINTIMEOUTS", window, TimeoutsDlgProc, 0);
+      break;
+    case IDM_EVENTS:
+      DialogBoxParamA(g_app.instance, "EVENTSDLGBOX", window, EventsDlgProc, 0);
+      break;
+    case IDM_MISCSETTINGS:
+      DialogBoxParamA(g_app.instance, "MISCDLGBOX", window, MiscSettingsDlgProc, 0);
+      break;
+    case IDM_PORTSETTINGS:
+      DialogBoxParamA(g_app.instance, "EASYDLGBOX", window, PortSettingsDlgProc, 0);
+      break;
+    case IDM_QSIZES:
+      DialogBoxParamA(g_app.instance, "QSIZESDLGBOX", window, QueueSizesDlgProc, 0);
       break;
     default:
       RunControlCommand(port, static_cast<unsigned>(command));

@@ -320,3 +320,39 @@ DWORD GetSysColor(int index);
 
 // ---- windows (the few calls the logic makes) --------------------------------
 HWND GetFocus();
+
+// ---- dialogs (the fake dialog in fakedlg.cpp) --------------------------------
+#define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
+#define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
+#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)(((WORD)(l)) | ((DWORD)((WORD)(h))) << 16))
+typedef ULONG_PTR DWORD_PTR;
+
+#define MAXDWORD 0xffffffff
+
+#define WM_INITDIALOG 0x0110
+#define WM_COMMAND 0x0111
+
+#define BN_CLICKED 0
+#define BM_GETCHECK 0x00F0
+#define BM_SETCHECK 0x00F1
+#define BST_UNCHECKED 0x0000
+#define BST_CHECKED 0x0001
+
+#define CB_OKAY 0
+#define CB_ERR (-1)
+#define CB_ADDSTRING 0x0143
+#define CB_GETCURSEL 0x0147
+#define CB_GETCOUNT 0x0146
+#define CB_RESETCONTENT 0x014B
+#define CB_SETCURSEL 0x014E
+
+typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+
+HWND GetDlgItem(HWND dialog, int control);
+UINT GetDlgItemTextA(HWND dialog, int control, LPSTR text, int count);
+BOOL SetDlgItemTextA(HWND dialog, int control, LPCSTR text);
+LRESULT SendDlgItemMessageA(HWND dialog, int control, UINT message, WPARAM wParam, LPARAM lParam);
+UINT IsDlgButtonChecked(HWND dialog, int control);
+BOOL CheckDlgButton(HWND dialog, int control, UINT check);
+BOOL EnableWindow(HWND window, BOOL enable);
+BOOL EndDialog(HWND dialog, INT_PTR result);

@@ -1,0 +1,35 @@
+#include "dialogs/controls.h"
+
+#include <cstdio>
+
+#include "app/errorbox.h"
+
+void FillList(HWND dialog, int control, const char* const* items, int count, int selection) {
+  SendDlgItemMessageA(dialog, control, CB_RESETCONTENT, 0, 0);
+  for (int i = 0; i < count; i++)
+    SendDlgItemMessageA(dialog, control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(items[i]));
+  SendDlgItemMessageA(dialog, control, CB_SETCURSEL, static_cast<WPARAM>(selection), 0);
+}
+
+int ListSelection(HWND dialog, int control) {
+  return static_cast<int>(SendDlgItemMessageA(dialog, control, CB_GETCURSEL, 0, 0));
+}
+
+void SetCheck(HWND dialog, int control, bool checked) {
+  SendDlgItemMessageA(dialog, control, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool IsChecked(HWND dialog, int control) { return IsDlgButtonChecked(dialog, control) == BST_CHECKED; }
+
+void SetNumberText(HWND dialog, int control, DWORD value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(value));
+  SetDlgItemTextA(dialog, control, text);
+}
+
+void DisableControl(HWND dialog, int control) { EnableWindow(GetDlgItem(dialog, control), FALSE); }
+
+void ReportCommFailure(const char* message) {
+  DWORD error = GetLastError();
+  if (error != 0) ErrorBox(message, static_cast<int>(error));
+}

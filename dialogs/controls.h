@@ -1,0 +1,17 @@
+// Small helpers over the dialog-control calls that every settings dialog makes.
+#pragma once
+#include <windows.h>
+
+// Empties a drop-down list, adds the items in order and selects one; an index
+// that names no item leaves the list without a selection.
+void FillList(HWND dialog, int control, const char* const* items, int count, int selection);
+// The selected index, or CB_ERR when nothing is selected.
+int ListSelection(HWND dialog, int control);
+
+void SetCheck(HWND dialog, int control, bool checked);
+bool IsChecked(HWND dialog, int control);
+void SetNumberText(HWND dialog, int control, DWORD value);  // "%u"
+void DisableControl(HWND dialog, int control);
+
+// After a failed Get/SetCommState: shows message + the system error, unless it is 0.
+void ReportCommFailure(const char* message);

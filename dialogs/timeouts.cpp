@@ -1,0 +1,68 @@
+// Time-outs: the port's five Win32 time-outs, as the driver has them.
+#include "app/globals.h"
+#include "dialogs/controls.h"
+#include "dialogs/dialog_ids.h"
+#include "dialogs/dialogs.h"
+#include "dialogs/numberfield.h"
+#include "port/comport.h"
+
+namespace {
+
+// One record for the whole program: a failed read shows what the last use
+// left in it, on whatever port that was.
+COMMTIMEOUTS timeouts;
+
+struct Field {
+  int control;
+  DWORD COMMTIMEOUTS::*member;
+};
+const Field kFields[] = {
+    {IDC_READINTERVAL, &COMMTIMEOUTS::ReadIntervalTimeout},
+    {IDC_READMULTIPLIER, &COMMTIMEOUTS::ReadTotalTimeoutMultiplier},
+    {IDC_READCONSTANT, &COMMTIMEOUTS::ReadTotalTimeoutConstant},
+    {IDC_WRITEMULTIPLIER, &COMMTIMEOUTS::WriteTotalTimeoutMultiplier},
+    {IDC_WRITECONSTANT, &COMMTIMEOUTS::WriteTotalTimeoutConstant},
+};
+
+void OnInitDialog(HWND dialog) {
+  // The 16-bit time-outs have no Win32 counterpart.
+  DisableControl(dialog, IDC_CTSTIMEOUT);
+  DisableControl(dialog, IDC_DSRTIMEOUT);
+  DisableControl(dialog, IDC_RLSTIMEOUT);
+  GetCommTimeouts(g_app.dialogPort->handle, &timeouts);
+  for (const Field& field : kFields) SetNumberText(dialog, field.control, timeouts.*field.member);
+}
+
+void OnOk(HWND dialog) {
+  DWORD value;
+  for (const Field& field : kFields)
+    if (ReadNumberField(dialog, field.control, &value)) timeouts.*field.member = value;
+  // A refusal goes unreported: the driver keeps its former time-outs.
+  SetCommTimeouts(g_app.dialogPort->handle, &timeouts);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK TimeoutsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      OnInitDialog(dialog);
+      break;
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDOK:
+          OnOk(dialog);
+          EndDialog(dialog, 0);
+          break;
+        case IDCANCEL:
+          EndDialog(dialog, 0);
+          break;
+        default:
+          break;
+      }
+      break;
+    default:
+      break;
+  }
+  return FALSE;
+}
