@@ -28,6 +28,8 @@ NATIVE_TEST_PACKAGES=(g++ libgtest-dev libgmock-dev)
 WINE_PACKAGES=(wine wine64 xvfb xauth socat x11-utils)
 # What the libFuzzer targets need: clang and its fuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+# What the benchmarks need: Google Benchmark; valgrind for instruction counts.
+BENCH_PACKAGES=(libbenchmark-dev valgrind)
 
 build_preset() {
   local preset=$1

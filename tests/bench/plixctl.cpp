@@ -1,0 +1,157 @@
+// plixctl: drives a running plix32.exe for the performance scripts
+// (scripts/perf), under Wine, by posting menu commands to its frame window and
+// answering its message boxes. It exits once its command is done, so that it
+// costs nothing (and no wineserver time) while the program is measured.
+//
+//   plixctl open SAVE N...   open COM<N> for each N (command 499 + N), waiting
+//                            for each terminal window; SAVE 1 then switches
+//                            Save To Disk on (command 212). Answers the boxes
+//                            that come until none has come for 3 s.
+//   plixctl boxes            answers the boxes showing now and prints them.
+//   plixctl quit             closes the frame and waits for it to go.
+//
+// Prints "terminals=N boxes=N" and each box text; exits 1 when the frame is
+// missing or a terminal did not come.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kOpenComBase = 499;
+constexpr int kSaveToDisk = 212;
+constexpr int kMessageTextId = 0xFFFF;
+
+HWND frame = nullptr;
+DWORD framePid = 0;
+std::vector<HWND> answered;
+int boxCount = 0;
+
+BOOL CALLBACK AnswerBox(HWND window, LPARAM) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != framePid || !IsWindowVisible(window)) return TRUE;
+  char cls[32] = {};
+  GetClassNameA(window, cls, sizeof cls);
+  if (std::strcmp(cls, "#32770") != 0) return TRUE;
+  HWND text = GetDlgItem(window, kMessageTextId);
+  if (text == nullptr || FindWindowExA(window, nullptr, "Edit", nullptr) != nullptr) return TRUE;
+  for (HWND w : answered)
+    if (w == window) return TRUE;
+  char buffer[512] = {};
+  GetWindowTextA(text, buffer, sizeof buffer);
+  std::printf("box: %s\n", buffer);
+  std::fflush(stdout);
+  answered.push_back(window);
+  boxCount++;
+  PostMessageA(window, WM_COMMAND, IDOK, 0);
+  return TRUE;
+}
+
+// Answers every box showing now; true when there was one.
+bool AnswerBoxes() {
+  int before = boxCount;
+  EnumWindows(AnswerBox, 0);
+  std::vector<HWND> alive;
+  for (HWND w : answered)
+    if (IsWindow(w)) alive.push_back(w);
+  answered.swap(alive);
+  return boxCount != before;
+}
+
+BOOL CALLBACK CountTerminal(HWND window, LPARAM count) {
+  char cls[32] = {};
+  GetClassNameA(window, cls, sizeof cls);
+  if (std::strcmp(cls, "PlixDraw") == 0) ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
+int Terminals() {
+  int n = 0;
+  EnumChildWindows(frame, CountTerminal, reinterpret_cast<LPARAM>(&n));
+  return n;
+}
+
+// Answers boxes until `done` holds or the time is up.
+template <typename F>
+bool Until(F done, DWORD milliseconds) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    AnswerBoxes();
+    if (done()) return true;
+    if (GetTickCount() - start >= milliseconds) return false;
+    Sleep(50);
+  }
+}
+
+bool FindFrame() {
+  bool found = Until([] { return (frame = FindWindowA("PlixFrame", nullptr)) != nullptr; }, 30000);
+  if (!found) {
+    std::fprintf(stderr, "plixctl: no PlixFrame window\n");
+    return false;
+  }
+  GetWindowThreadProcessId(frame, &framePid);
+  return true;
+}
+
+// Answers boxes until none has come for `quietMs` (at most `maxMs`).
+void Settle(DWORD quietMs, DWORD maxMs) {
+  DWORD start = GetTickCount();
+  DWORD last = start;
+  while (GetTickCount() - last < quietMs && GetTickCount() - start < maxMs) {
+    if (AnswerBoxes()) last = GetTickCount();
+    Sleep(50);
+  }
+}
+
+int Open(int save, const std::vector<int>& ports) {
+  int wanted = Terminals();
+  for (int n : ports) {
+    PostMessageA(frame, WM_COMMAND, static_cast<WPARAM>(kOpenComBase + n), 0);
+    wanted++;
+    if (!Until([wanted] { return Terminals() >= wanted; }, 15000)) {
+      std::fprintf(stderr, "plixctl: no terminal window for COM%d\n", n);
+      break;
+    }
+  }
+  if (save) PostMessageA(frame, WM_COMMAND, kSaveToDisk, 0);
+  Settle(3000, 60000);
+  int terminals = Terminals();
+  std::printf("terminals=%d boxes=%d\n", terminals, boxCount);
+  return terminals == wanted ? 0 : 1;
+}
+
+int Quit() {
+  PostMessageA(frame, WM_CLOSE, 0, 0);
+  bool gone = Until([] { return !IsWindow(frame); }, 20000);
+  std::printf("boxes=%d\n", boxCount);
+  return gone ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: plixctl open SAVE N... | boxes | quit\n");
+    return 2;
+  }
+  std::string command = argv[1];
+  if (!FindFrame()) return 1;
+  if (command == "open" && argc >= 3) {
+    std::vector<int> ports;
+    for (int i = 3; i < argc; i++) ports.push_back(std::atoi(argv[i]));
+    return Open(std::atoi(argv[2]), ports);
+  }
+  if (command == "boxes") {
+    Settle(500, 5000);
+    std::printf("terminals=%d boxes=%d\n", Terminals(), boxCount);
+    return 0;
+  }
+  if (command == "quit") return Quit();
+  std::fprintf(stderr, "plixctl: unknown command %s\n", command.c_str());
+  return 2;
+}

@@ -1,0 +1,281 @@
+// Benchmarks of the receive path over the fake Win32 layer: the screen
+// buffer's AddText, one poll pass that takes in a tick's worth of data with
+// Save To Disk on (real files in a scratch directory), and the number of GDI
+// drawing calls of an incremental and of a full paint.
+//
+// Each benchmark also checks what it measured (the capture file equals the
+// data, the paint drew what it should); a wrong result ends it with an error,
+// which the console output shows as "ERROR OCCURRED".
+#include <benchmark/benchmark.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "app/globals.h"
+#include "fake.h"
+#include "fakegdi.h"
+#include "port/comport.h"
+#include "terminal/lamps.h"
+
+namespace {
+
+// 120000 bytes: what 12 Mbaud (about 1.2 MB/s) brings in one 100 ms tick.
+constexpr size_t kTickBytes = 120000;
+constexpr size_t kTextBytes = 64 * 1024;
+constexpr int kClientHeight = 504;  // 35 text lines: the whole ring, each row once
+
+std::string Printable(size_t n) {
+  std::string s(n, 0);
+  for (size_t i = 0; i < n; i++) s[i] = static_cast<char>(0x20 + (i * 7 + i / 95) % 95);
+  return s;
+}
+
+// Lines of 62 printable characters, each ended by CR LF.
+std::string CrLfText(size_t n) {
+  std::string s = Printable(n);
+  for (size_t i = 62; i + 1 < n; i += 64) {
+    s[i] = '\r';
+    s[i + 1] = '\n';
+  }
+  return s;
+}
+
+std::string RandomBytes(size_t n, unsigned seed) {
+  std::string s(n, 0);
+  for (auto& c : s) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16);
+  return s;
+}
+
+std::string FileText(const char* name) {
+  std::ifstream in(name, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// A clean fake layer and clean globals, as the unit tests start.
+void ResetWorld() {
+  fake::Reset();
+  fake::ResetGdi();
+  g_app = AppGlobals{};
+  g_app.platformId = VER_PLATFORM_WIN32_NT;
+  g_app.frameWindow = reinterpret_cast<HWND>(0xF00);
+  LayoutLamps();
+}
+
+// An open port with a window of kClientHeight pixels, on fake device COM1.
+std::unique_ptr<ComPort> OpenWindowedPort() {
+  if (fake::FindDevice("COM1") == nullptr) fake::AddDevice("COM1");
+  auto port = std::make_unique<ComPort>();
+  if (port->Open("COM1") != 0) return nullptr;
+  port->hwnd = reinterpret_cast<HWND>(0x701);
+  port->clientHeight = kClientHeight;
+  return port;
+}
+
+// Capture files are written to the current directory: work in a scratch one.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    char pattern[] = "/tmp/plix-bench-XXXXXX";
+    if (mkdtemp(pattern) == nullptr || getcwd(old_, sizeof old_) == nullptr || chdir(pattern) != 0) return;
+    dir_ = pattern;
+  }
+  ~ScratchDir() {
+    if (dir_.empty()) return;
+    if (chdir(old_) != 0) return;
+    std::string cleanup = "rm -rf " + dir_;
+    if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir_.c_str());
+  }
+  bool ok() const { return !dir_.empty(); }
+
+ private:
+  std::string dir_;
+  char old_[4096] = {};
+};
+
+// expectedRow, when not empty: what the current row must read after the data
+// has been added once to a cleared screen.
+void AddTextThroughput(benchmark::State& state, const std::string& data, int showCrLf,
+                       const std::string& expectedRow = {}) {
+  ResetWorld();
+  auto port = OpenWindowedPort();
+  if (!port) {
+    state.SkipWithError("port did not open");
+    return;
+  }
+  g_app.showCrLf = showCrLf;
+  for (auto _ : state) {
+    port->AddText(data.data(), static_cast<int>(data.size()));
+    benchmark::DoNotOptimize(port->screenRows);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(data.size()));
+  port->ClearScreen();
+  port->AddText(data.data(), static_cast<int>(data.size()));
+  if (!expectedRow.empty() && expectedRow != port->screenRows[port->cursorRow].text)
+    state.SkipWithError("the current row does not read as expected");
+}
+
+void BM_AddTextPrintable(benchmark::State& state) {
+  std::string data = Printable(kTextBytes);
+  // 65536 printable bytes fill 819 rows of 80 and leave 16 characters in the current row.
+  AddTextThroughput(state, data, 0, data.substr(kTextBytes - kTextBytes % 80));
+}
+BENCHMARK(BM_AddTextPrintable);
+
+void BM_AddTextCrLfShown(benchmark::State& state) {
+  std::string data = CrLfText(kTextBytes);
+  // The data ends in the middle of a line that follows a CR LF.
+  size_t start = data.rfind('\n') + 1;
+  AddTextThroughput(state, data, 1, "<LF>" + data.substr(start));
+}
+BENCHMARK(BM_AddTextCrLfShown);
+
+void BM_AddTextRandomBinary(benchmark::State& state) {
+  std::string data = RandomBytes(kTextBytes, 12345);
+  AddTextThroughput(state, data, 0);
+}
+BENCHMARK(BM_AddTextRandomBinary);
+
+// One PollAllPorts pass over one port that finds a tick's worth of bytes
+// waiting, shows them, appends them to its capture file and paints. Each
+// iteration starts from a freshly opened port whose first (lamp) paint is
+// done, with an empty capture file; only the pass itself is timed.
+void BM_PollPassTick(benchmark::State& state) {
+  ScratchDir scratch;
+  if (!scratch.ok()) {
+    state.SkipWithError("no scratch directory");
+    return;
+  }
+  const bool binary = state.range(0) == 1;
+  const std::string data = binary ? RandomBytes(kTickBytes, 99) : CrLfText(kTickBytes);
+  std::string error;
+  size_t draws = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    ResetWorld();
+    auto port = OpenWindowedPort();
+    if (!port) {
+      error = "port did not open";
+      state.ResumeTiming();
+      break;
+    }
+    std::remove("kOM1.txt");
+    PollAllPorts();  // the first pass paints the lamps; nothing is waiting yet
+    fake::Draws().clear();
+    g_app.saveToDisk = 1;
+    fake::FindDevice("COM1")->rx = data;
+    state.ResumeTiming();
+
+    PollAllPorts();
+
+    state.PauseTiming();
+    draws += fake::Draws().size();
+    if (fake::CallsTo("ReadFile").size() != (kTickBytes + kRxBlock - 1) / kRxBlock)
+      error = "not read in blocks of 5000";
+    else if (FileText("kOM1.txt") != data)
+      error = "capture file differs from the bytes received";
+    else if (!fake::Boxes().empty())
+      error = "a message box was shown";
+    else if (fake::DrawsOf("TextOutA").empty() || port->needsRepaint != 0)
+      error = "the pass did not paint";
+    port.reset();
+    state.ResumeTiming();
+    if (!error.empty()) break;
+  }
+  if (!error.empty()) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kTickBytes));
+  state.counters["draw_calls"] = benchmark::Counter(static_cast<double>(draws), benchmark::Counter::kAvgIterations);
+  state.SetLabel(binary ? "random binary, Save To Disk on" : "CR/LF text, Save To Disk on");
+}
+BENCHMARK(BM_PollPassTick)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// A screen full of text in every row, painted in full once.
+std::unique_ptr<ComPort> PaintedFullScreen() {
+  ResetWorld();
+  auto port = OpenWindowedPort();
+  if (!port) return nullptr;
+  std::string text = Printable(kScreenRows * 80);
+  port->AddText(text.data(), static_cast<int>(text.size()));
+  port->AddText("half a row", 0);
+  port->PaintTerminal(1);
+  fake::Draws().clear();
+  return port;
+}
+
+void CountDraws(benchmark::State& state, size_t draws, size_t bands, size_t texts, size_t lamps) {
+  double n = static_cast<double>(state.iterations());
+  state.counters["draw_calls"] = static_cast<double>(draws) / n;
+  state.counters["bands"] = static_cast<double>(bands) / n;
+  state.counters["texts"] = static_cast<double>(texts) / n;
+  state.counters["lamps"] = static_cast<double>(lamps) / n;
+}
+
+size_t Count(const std::string& fn) {
+  size_t n = 0;
+  for (const auto& d : fake::Draws()) n += d.fn == fn;
+  return n;
+}
+
+// One new character in the current row, then the poll's incremental paint.
+void BM_PaintAfterOneCharacter(benchmark::State& state) {
+  auto port = PaintedFullScreen();
+  if (!port) {
+    state.SkipWithError("port did not open");
+    return;
+  }
+  size_t draws = 0, bands = 0, texts = 0, lamps = 0;
+  for (auto _ : state) {
+    port->cursorColumn = 40;  // keep the row from wrapping: the cursor stays in this row
+    port->AddText("x", 1);
+    port->PaintTerminal(0);
+    draws += fake::Draws().size();
+    bands += Count("Rectangle");
+    texts += Count("TextOutA");
+    lamps += Count("RoundRect");
+    fake::Draws().clear();
+  }
+  CountDraws(state, draws, bands, texts, lamps);
+  const auto n = static_cast<size_t>(state.iterations());
+  if (bands != n || texts != n || draws != bands + texts)
+    state.SkipWithError("an incremental paint drew more than one band and one text");
+}
+BENCHMARK(BM_PaintAfterOneCharacter);
+
+// The full paint of WM_PAINT and Clear Screen, for comparison.
+void BM_PaintFull(benchmark::State& state) {
+  auto port = PaintedFullScreen();
+  if (!port) {
+    state.SkipWithError("port did not open");
+    return;
+  }
+  size_t draws = 0, bands = 0, texts = 0, lamps = 0;
+  for (auto _ : state) {
+    port->PaintTerminal(1);
+    draws += fake::Draws().size();
+    bands += Count("Rectangle");
+    texts += Count("TextOutA");
+    lamps += Count("RoundRect");
+    fake::Draws().clear();
+  }
+  CountDraws(state, draws, bands, texts, lamps);
+  const size_t lines = kClientHeight / 14 - 1;
+  const auto n = static_cast<size_t>(state.iterations());
+  if (bands != lines * n || lamps != static_cast<size_t>(port->lampCount) * n)
+    state.SkipWithError("a full paint did not draw every line and lamp");
+}
+BENCHMARK(BM_PaintFull);
+
+}  // namespace
+
+BENCHMARK_MAIN();
