@@ -12,6 +12,12 @@ wine_start_display
 cable_start e2e 5 6
 
 export PLIX_E2E_PORT=COM5 PLIX_E2E_FAR=COM6 PLIX_E2E_MISSING=COM9
+# e2e_app starts the program itself; it runs in a directory of its own, where
+# its capture files land. Paths are relative to this directory, which is the
+# drivers' current directory under Wine too.
+export PLIX_EXE='build\win64\plix32.exe' PLIX_E2E_WORKDIR='build\e2e-app'
+rm -rf build/e2e-app
+mkdir -p build/e2e-app
 status=0
 for exe in build/win64/tests/e2e/e2e_*.exe; do
   log "running $(basename "$exe")"

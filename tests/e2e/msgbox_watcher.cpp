@@ -61,6 +61,8 @@ BOOL CALLBACK MessageBoxWatcher::OnWindow(HWND window, LPARAM selfParam) {
   if (std::string(cls) != "#32770") return TRUE;
   HWND text = GetDlgItem(window, kMessageTextId);
   if (text == nullptr) return TRUE;  // a dialog, not a message box
+  // A dialog whose label also has id -1 (0xFFFF); message boxes have no edit field.
+  if (FindWindowExA(window, nullptr, "Edit", nullptr) != nullptr) return TRUE;
   {
     std::lock_guard<std::mutex> lock(self->mutex_);
     if (std::find(self->answered_.begin(), self->answered_.end(), window) != self->answered_.end()) return TRUE;

@@ -1,0 +1,458 @@
+// The real plix32.exe under Wine, driven from outside: menu commands and
+// dialogs by window messages, keystrokes through SendInput, lamps from the
+// screen's pixels, the terminal's rows from the program's memory, and the far
+// end of the null-modem cable (COM5 <-> COM6).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "msgbox_watcher.h"
+#include "plix_app.h"
+
+namespace {
+
+constexpr int kOpenPortBase = 499;  // command 499 + n opens COMn
+constexpr int kOther = 539;
+constexpr int kClose = 200, kShowCrLf = 202, kCloseAll = 206, kSaveToDisk = 212, kSendTestData = 213,
+              kClearScreen = 216;
+constexpr int kPortNameEdit = 370;
+
+const char kModemBox[] = "GetCommModemStatus Error:50";
+const char kInputsBox[] = "These are inputs, so cannot be controlled!";
+
+std::string Full(const std::string& path) {
+  char buffer[MAX_PATH] = {};
+  GetFullPathNameA(path.c_str(), MAX_PATH, buffer, nullptr);
+  return buffer;
+}
+
+std::string Hex(const std::string& bytes) {
+  std::string out;
+  char b[4];
+  for (unsigned char c : bytes) {
+    std::snprintf(b, sizeof b, "%02x ", c);
+    out += b;
+  }
+  return out;
+}
+
+size_t Count(const std::vector<std::string>& texts, const std::string& text) {
+  return static_cast<size_t>(std::count(texts.begin(), texts.end(), text));
+}
+
+class PlixExe : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    port_ = EnvOr("PLIX_E2E_PORT", "COM5");
+    far_ = EnvOr("PLIX_E2E_FAR", "COM6");
+    missing_ = EnvOr("PLIX_E2E_MISSING", "COM9");
+    workdir_ = Full(EnvOr("PLIX_E2E_WORKDIR", "build\\e2e-app"));
+    CreateDirectoryA(workdir_.c_str(), nullptr);
+    std::string why;
+    ASSERT_TRUE(app_.Start(Full(EnvOr("PLIX_EXE", "build\\win64\\plix32.exe")), workdir_, &why)) << why;
+    boxes_ = std::make_unique<MessageBoxWatcher>(app_.pid());
+  }
+
+  void TearDown() override {
+    if (app_.Running()) {
+      EXPECT_EQ(app_.CloseAndWait(10000), 0u) << "the program did not end cleanly";
+    }
+    boxes_.reset();
+  }
+
+  static int Number(const std::string& com) { return std::stoi(com.substr(3)); }
+
+  // Opens a COM port from the Port menu and waits for its terminal window.
+  HWND OpenFromMenu(const std::string& com) {
+    app_.Command(kOpenPortBase + Number(com));
+    return app_.WaitForTerminal(com.c_str(), 5000);
+  }
+
+  std::string port_, far_, missing_, workdir_;
+  PlixApp app_;
+  std::unique_ptr<MessageBoxWatcher> boxes_;
+};
+
+// --- Opening ports ---------------------------------------------------------
+
+TEST_F(PlixExe, OpensPortsFromTheMenuAndByNameAndReportsAMissingOne) {
+  // From the menu.
+  HWND terminal = OpenFromMenu(port_);
+  ASSERT_NE(terminal, nullptr) << "no window titled " << port_;
+  EXPECT_TRUE(app_.WaitForScreen(terminal, "<Port Opened>", 3000)) << app_.Screen(terminal);
+  EXPECT_EQ(app_.Terminals().size(), 1u);
+  EXPECT_TRUE(boxes_->WaitFor(1, 3000));  // the first poll of the port
+  app_.Command(kClose);
+  EXPECT_TRUE(WaitUntil([&] { return app_.Terminals().empty(); }, 3000)) << "Close left the window open";
+
+  // "Other" with the name typed in.
+  app_.Command(kOther);
+  HWND dialog = app_.WaitForDialog(kPortNameEdit, 5000);
+  ASSERT_NE(dialog, nullptr) << "the port name dialog did not open";
+  SetDlgItemTextA(dialog, kPortNameEdit, port_.c_str());
+  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  terminal = app_.WaitForTerminal(port_.c_str(), 5000);
+  ASSERT_NE(terminal, nullptr) << "\"Other\" with " << port_ << " opened no window";
+  EXPECT_TRUE(app_.WaitForScreen(terminal, "<Port Opened>", 3000)) << app_.Screen(terminal);
+  EXPECT_TRUE(boxes_->WaitFor(2, 3000));
+  app_.Command(kClose);
+  ASSERT_TRUE(WaitUntil([&] { return app_.Terminals().empty(); }, 3000));
+
+  // Each of the two opens showed the modem status failure once.
+  std::vector<std::string> texts = boxes_->Take();
+  EXPECT_EQ(Count(texts, kModemBox), 2u);
+  EXPECT_EQ(texts.size(), 2u);
+
+  // "Other", then Cancel; then OK with the field left empty: nothing at all.
+  for (int button : {IDCANCEL, IDOK}) {
+    app_.Command(kOther);
+    dialog = app_.WaitForDialog(kPortNameEdit, 5000);
+    ASSERT_NE(dialog, nullptr);
+    PostMessageA(dialog, WM_COMMAND, static_cast<WPARAM>(button), 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 3000)) << "button " << button;
+  }
+  Sleep(600);  // a box would have been found by now
+  EXPECT_TRUE(app_.Terminals().empty());
+  EXPECT_TRUE(boxes_->Texts().empty()) << boxes_->Texts()[0];
+
+  // A port that does not exist: the system's error, then the shell's box.
+  std::string path = "\\\\.\\" + missing_;
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_OVERLAPPED, nullptr);
+  ASSERT_EQ(h, INVALID_HANDLE_VALUE) << missing_ << " is expected to be unmapped";
+  DWORD expected = GetLastError();
+  app_.Command(kOpenPortBase + Number(missing_));
+  ASSERT_TRUE(boxes_->WaitFor(2, 5000));
+  Sleep(300);
+  texts = boxes_->Take();
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0], "Error from CreateFile: " + std::to_string(expected) + " " + missing_ + " 0");
+  EXPECT_EQ(texts[1], "Port failed to open.");
+  EXPECT_TRUE(app_.Terminals().empty());
+}
+
+// --- Typing, receiving, capture, test pattern, Control menu ----------------
+
+TEST_F(PlixExe, SendsKeysShowsReceivedBytesAndCapturesThem) {
+  FarEnd cable(far_);
+  ASSERT_TRUE(cable.ok()) << "cannot open " << far_ << ": " << cable.error();
+  HWND terminal = OpenFromMenu(port_);
+  ASSERT_NE(terminal, nullptr);
+  ASSERT_TRUE(app_.WaitForScreen(terminal, "<Port Opened>", 3000));
+  ASSERT_TRUE(boxes_->WaitFor(1, 3000));  // the modem status box, out of the way
+  cable.Drain(200);
+
+  // Keys: letters, Shift, Enter and Ctrl+letter, each a byte of its own.
+  auto keys = TypeText("aZ9");
+  for (auto more : {KeyTap(VK_RETURN), KeyTap('A', false, true), KeyTap('C', false, true), KeyTap(VK_BACK)})
+    keys.push_back(more);
+  ASSERT_TRUE(app_.Type(terminal, keys)) << "cannot give the terminal the keyboard focus";
+  std::string typed = cable.Read(7, 3000);
+  EXPECT_EQ(Hex(typed), Hex(std::string("aZ9\r\x01\x03\x08", 7)));
+  Sleep(300);  // a few ticks: an echo would show by now
+  EXPECT_EQ(app_.Screen(terminal), "<Port Opened>") << "typed keys were echoed";
+
+  // Received bytes, control characters spelled out.
+  app_.Command(kClearScreen);
+  ASSERT_TRUE(WaitUntil([&] { return app_.Screen(terminal).empty(); }, 2000)) << app_.Screen(terminal);
+  ASSERT_TRUE(cable.Write(std::string("hello\r\nworld\x1b\x00\xff\x09~", 17)));
+  ASSERT_TRUE(app_.WaitForScreen(terminal, "~", 3000)) << app_.Screen(terminal);
+  EXPECT_EQ(app_.Screen(terminal), "hello\nworld<1bH><0H><ffH><9H>~");
+
+  // Show CR/LF: the markers from the next byte on.
+  app_.Command(kShowCrLf);
+  Sleep(200);
+  ASSERT_TRUE(cable.Write("ab\r\ncd!"));
+  ASSERT_TRUE(app_.WaitForScreen(terminal, "cd!", 3000)) << app_.Screen(terminal);
+  EXPECT_EQ(app_.Screen(terminal), "hello\nworld<1bH><0H><ffH><9H>~ab<CR>\n<LF>cd!");
+  app_.Command(kShowCrLf);
+  Sleep(200);
+  ASSERT_TRUE(cable.Write("\r\nplain."));
+  ASSERT_TRUE(app_.WaitForScreen(terminal, "plain.", 3000));
+  EXPECT_EQ(app_.Rows(terminal).back(), "plain.");
+
+  // Save To Disk: exactly the bytes received while it is on, NUL and high bytes too.
+  std::string capture = workdir_ + "\\k" + port_.substr(1) + ".txt";
+  DeleteFileA(capture.c_str());
+  app_.Command(kSaveToDisk);
+  Sleep(200);
+  std::string all;
+  for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+  std::string sent = all + "end of capture\r\n" + all;
+  ASSERT_TRUE(cable.Write(sent));
+  auto fileBytes = [&] {
+    std::ifstream in(capture, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  EXPECT_TRUE(WaitUntil([&] { return fileBytes().size() >= sent.size(); }, 3000));
+  app_.Command(kSaveToDisk);
+  Sleep(200);
+  ASSERT_TRUE(cable.Write("not saved!"));
+  ASSERT_TRUE(app_.WaitForScreen(terminal, "not saved!", 3000));
+  std::string saved = fileBytes();
+  EXPECT_EQ(saved.size(), sent.size());
+  EXPECT_TRUE(saved == sent) << "capture differs from what was sent, it starts " << Hex(saved.substr(0, 24));
+
+  // Send Test Data: the pattern, again and again, until switched off.
+  cable.Drain(200);
+  app_.Command(kSendTestData);
+  std::string pattern = ExpectedTestPattern();
+  ASSERT_EQ(pattern.size(), 1155u);
+  std::string wire = cable.Read(3 * pattern.size(), 5000);
+  app_.Command(kSendTestData);
+  ASSERT_GE(wire.size(), 2 * pattern.size()) << app_.Screen(terminal);
+  EXPECT_TRUE(wire.substr(0, 2 * pattern.size()) == pattern + pattern) << Hex(wire.substr(0, 64));
+  Sleep(400);
+  cable.Drain(300);
+  std::string after = cable.Read(1, 800);
+  EXPECT_TRUE(after.empty()) << "still sending after it was switched off";
+
+  // Clear Screen empties every row.
+  app_.Command(kClearScreen);
+  EXPECT_TRUE(WaitUntil([&] { return app_.Screen(terminal).empty(); }, 2000)) << app_.Screen(terminal);
+  std::vector<std::string> rows = app_.Rows(terminal);
+  EXPECT_EQ(rows.size(), 35u);
+  EXPECT_EQ(std::count(rows.begin(), rows.end(), std::string()), 35);
+
+  // Every Control menu item leaves its notice, in order.
+  const char* notices[] = {"<SETXOFF set>",    "<SETXON set>",     "<TXABORT called>", "<TXCLEAR called>",
+                           "<RXABORT called>", "<RXCLEAR called>", "<SETBREAK set>",   "<CLRBREAK set>"};
+  for (int id = 217; id <= 224; ++id) app_.Command(id);
+  std::string expectedNotices;
+  for (const char* n : notices) expectedNotices += n;
+  EXPECT_TRUE(app_.WaitForScreen(terminal, "<CLRBREAK set>", 3000)) << app_.Screen(terminal);
+  std::string screen = app_.Screen(terminal);
+  screen.erase(std::remove(screen.begin(), screen.end(), '\n'), screen.end());  // rows wrap at 80
+  EXPECT_EQ(screen, expectedNotices);
+
+  std::vector<std::string> texts = boxes_->Take();
+  EXPECT_EQ(texts, std::vector<std::string>{kModemBox});
+}
+
+// --- Lamps ------------------------------------------------------------------
+
+struct Lamp {
+  const char* name;
+  int x, width;
+};
+// CTS, DSR, CD (inputs), RTS, DTR (outputs); LOOP would follow at 160..200.
+const Lamp kLamps[] = {{"CTS", 5, 30}, {"DSR", 37, 30}, {"CD", 69, 20}, {"RTS", 96, 30}, {"DTR", 128, 30}};
+constexpr int kStripWidth = 210, kStripHeight = 19;
+constexpr uint32_t kLit = Rgb(128, 255, 128), kUnlit = Rgb(192, 192, 192);
+
+// How the lamp row must look: each lamp a rounded box with a black border,
+// green with its label in capitals when lit, grey with it in lower case when
+// not, label in black in the system font, centred at the top; nothing else.
+Capture ReferenceLamps(const bool lit[5]) {
+  Capture out;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = kStripWidth;
+  info.bmiHeader.biHeight = -kStripHeight;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+  RECT all = {0, 0, kStripWidth, kStripHeight};
+  FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOW));
+  SelectObject(dc, GetStockObject(SYSTEM_FONT));
+  SelectObject(dc, GetStockObject(BLACK_PEN));
+  for (int i = 0; i < 5; ++i) {
+    HBRUSH brush = CreateSolidBrush(lit[i] ? RGB(128, 255, 128) : RGB(192, 192, 192));
+    HGDIOBJ oldBrush = SelectObject(dc, brush);
+    RoundRect(dc, kLamps[i].x, 1, kLamps[i].x + kLamps[i].width, 17, 6, 8);
+    SelectObject(dc, oldBrush);
+    DeleteObject(brush);
+    std::string label = kLamps[i].name;
+    if (!lit[i]) std::transform(label.begin(), label.end(), label.begin(), [](char c) { return char(c | 0x20); });
+    RECT box = {kLamps[i].x, 1, kLamps[i].x + kLamps[i].width, 17};
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(0, 0, 0));
+    DrawTextA(dc, label.c_str(), -1, &box, DT_CENTER);
+  }
+  GdiFlush();
+  out.width = kStripWidth;
+  out.height = kStripHeight;
+  const auto* p = static_cast<const uint32_t*>(bits);
+  out.pixels.assign(p, p + kStripWidth * kStripHeight);
+  for (uint32_t& pixel : out.pixels) pixel &= 0xFFFFFF;
+  SelectObject(dc, oldBitmap);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return out;
+}
+
+// Pixels of the lamp strip that differ from the reference; empty if none.
+std::string CompareLamps(HWND terminal, const bool lit[5]) {
+  Capture shown;
+  if (!CaptureClient(terminal, &shown) || shown.width < kStripWidth || shown.height < kStripHeight)
+    return "cannot capture the window";
+  Capture want = ReferenceLamps(lit);
+  int differing = 0;
+  std::string first;
+  for (int y = 0; y < kStripHeight; ++y)
+    for (int x = 0; x < kStripWidth; ++x)
+      if (shown.At(x, y) != want.At(x, y) && differing++ == 0) {
+        char b[96];
+        std::snprintf(b, sizeof b, "first at (%d,%d): %06x, expected %06x", x, y, shown.At(x, y), want.At(x, y));
+        first = b;
+      }
+  return differing == 0 ? "" : std::to_string(differing) + " pixels differ, " + first;
+}
+
+// Pixels of one lamp's face that have colour `colour`.
+int CountInLamp(const Capture& shown, const Lamp& lamp, uint32_t colour) {
+  int n = 0;
+  for (int y = 2; y < 16; ++y)
+    for (int x = lamp.x + 1; x < lamp.x + lamp.width - 1; ++x) n += shown.At(x, y) == colour;
+  return n;
+}
+
+void Click(HWND terminal, int x, int y, bool right = false) {
+  PostMessageA(terminal, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+  PostMessageA(terminal, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+TEST_F(PlixExe, DrawsFiveLampsAndAnswersClicks) {
+  DWORD opened = GetTickCount();
+  HWND first = OpenFromMenu(port_);
+  HWND second = OpenFromMenu(far_);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  app_.Command(203);  // tiled, so both are fully visible
+  ASSERT_TRUE(boxes_->WaitFor(2, 5000));
+  Sleep(300);  // repaint after the boxes went away
+
+  // Wine cannot read the modem lines: inputs dark; RTS and DTR are set at start.
+  const bool atStart[5] = {false, false, false, true, true};
+  for (HWND terminal : {first, second}) {
+    Capture shown;
+    ASSERT_TRUE(CaptureClient(terminal, &shown));
+    EXPECT_GT(CountInLamp(shown, kLamps[3], kLit), 150) << "RTS not green";
+    EXPECT_GT(CountInLamp(shown, kLamps[4], kLit), 150) << "DTR not green";
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_GT(CountInLamp(shown, kLamps[i], kUnlit), 100) << kLamps[i].name << " not grey";
+      EXPECT_EQ(CountInLamp(shown, kLamps[i], kLit), 0) << kLamps[i].name << " has green";
+    }
+    // No sixth lamp: where LOOP would stand is background.
+    int drawn = 0;
+    for (int y = 0; y < 18; ++y)
+      for (int x = 158; x < 205; ++x) drawn += shown.At(x, y) != GetSysColor(COLOR_WINDOW) ? 1 : 0;
+    EXPECT_EQ(drawn, 0) << "something is drawn where LOOP would be";
+    EXPECT_EQ(CompareLamps(terminal, atStart), "") << PlixApp::Title(terminal);
+  }
+
+  // Inputs cannot be switched: either button says so.
+  Click(first, 20, 8);
+  ASSERT_TRUE(boxes_->WaitFor(3, 3000));
+  Click(first, 50, 12, true);
+  ASSERT_TRUE(boxes_->WaitFor(4, 3000));
+  Click(first, 79, 2);
+  ASSERT_TRUE(boxes_->WaitFor(5, 3000));
+  // Below the lamps, between CD and RTS, on a lamp's left edge, and where LOOP would be: nothing.
+  for (POINT p : {POINT{20, 16}, POINT{92, 8}, POINT{69, 8}, POINT{180, 8}}) Click(first, p.x, p.y);
+  Sleep(500);
+  std::vector<std::string> texts = boxes_->Texts();
+  ASSERT_EQ(texts.size(), 5u) << texts.back();
+  for (size_t i = 2; i < 5; ++i) EXPECT_EQ(texts[i], kInputsBox);
+  EXPECT_EQ(CompareLamps(first, atStart), "");
+
+  // RTS and DTR switch on a click (Wine refuses the line change; the lamp follows the request).
+  Click(first, 110, 8);
+  const bool rtsOff[5] = {false, false, false, false, true};
+  EXPECT_TRUE(WaitUntil([&] { return CompareLamps(first, rtsOff).empty(); }, 2000)) << CompareLamps(first, rtsOff);
+  Click(first, 140, 8);
+  const bool bothOff[5] = {false, false, false, false, false};
+  EXPECT_TRUE(WaitUntil([&] { return CompareLamps(first, bothOff).empty(); }, 2000)) << CompareLamps(first, bothOff);
+  EXPECT_EQ(CompareLamps(second, atStart), "") << "the other port's lamps changed";
+  Click(first, 110, 8);
+  Click(first, 140, 8);
+  EXPECT_TRUE(WaitUntil([&] { return CompareLamps(first, atStart).empty(); }, 2000)) << CompareLamps(first, atStart);
+
+  // The modem status failure: once per port, also after many more ticks.
+  while (GetTickCount() - opened < 3500) Sleep(100);
+  texts = boxes_->Texts();
+  EXPECT_EQ(Count(texts, kModemBox), 2u);
+  EXPECT_EQ(texts.size(), 5u);
+}
+
+// --- Window arrangement and ending -------------------------------------------
+
+RECT InClient(HWND window, HWND client) {
+  RECT r;
+  GetWindowRect(window, &r);
+  MapWindowPoints(nullptr, client, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+std::string Show(const RECT& r) {
+  return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + ")-(" + std::to_string(r.right) + "," +
+         std::to_string(r.bottom) + ")";
+}
+
+TEST_F(PlixExe, ArrangesByKeysClosesAllAndEndsCleanly) {
+  HWND first = OpenFromMenu(port_);
+  HWND second = OpenFromMenu(far_);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  ASSERT_TRUE(boxes_->WaitFor(2, 5000));
+  RECT area;
+  GetClientRect(app_.client(), &area);
+  auto tiled = [&] {
+    RECT a = InClient(first, app_.client()), b = InClient(second, app_.client()), both;
+    bool overlap = IntersectRect(&both, &a, &b);
+    long areaSum = (a.right - a.left) * (a.bottom - a.top) + (b.right - b.left) * (b.bottom - b.top);
+    UnionRect(&both, &a, &b);
+    // Side by side (the vertical tiling), together filling the client area.
+    bool fullHeight = a.top == 0 && b.top == 0 && a.bottom == area.bottom && b.bottom == area.bottom;
+    return fullHeight && !overlap && EqualRect(&both, &area) && areaSum == area.right * area.bottom;
+  };
+  auto cascaded = [&] {
+    RECT a = InClient(first, app_.client()), b = InClient(second, app_.client());
+    int dx = a.left - b.left, dy = a.top - b.top;
+    if (dx < 0) dx = -dx, dy = -dy;
+    RECT both;
+    return dx > 0 && dx == dy && a.right - a.left == b.right - b.left && a.bottom - a.top == b.bottom - b.top &&
+           IntersectRect(&both, &a, &b) && (a.left == 0 || b.left == 0);
+  };
+  ASSERT_FALSE(tiled()) << "already tiled at start";
+
+  ASSERT_TRUE(app_.Type(first, {KeyTap(VK_F4, true)}));
+  EXPECT_TRUE(WaitUntil(tiled, 3000)) << "Shift+F4 did not tile: " << Show(InClient(first, app_.client())) << " "
+                                      << Show(InClient(second, app_.client())) << " in " << Show(area);
+  ASSERT_TRUE(app_.Type(first, {KeyTap(VK_F5, true)}));
+  EXPECT_TRUE(WaitUntil(cascaded, 3000)) << "Shift+F5 did not cascade: " << Show(InClient(first, app_.client()))
+                                         << " " << Show(InClient(second, app_.client()));
+  ASSERT_TRUE(app_.Type(first, {KeyTap(VK_F4, true)}));
+  EXPECT_TRUE(WaitUntil(tiled, 3000)) << "Shift+F4 did not tile again";
+
+  // Close All closes every window; the program runs on.
+  app_.Command(kCloseAll);
+  EXPECT_TRUE(WaitUntil([&] { return app_.Terminals().empty(); }, 3000)) << app_.Terminals().size() << " left";
+  EXPECT_TRUE(app_.Running());
+
+  // Closing the frame with two ports open ends the program with 0.
+  ASSERT_NE(OpenFromMenu(port_), nullptr);
+  ASSERT_NE(OpenFromMenu(far_), nullptr);
+  ASSERT_TRUE(boxes_->WaitFor(4, 5000));
+  EXPECT_EQ(app_.CloseAndWait(10000), 0u);
+  EXPECT_FALSE(app_.Running());
+  EXPECT_EQ(Count(boxes_->Texts(), kModemBox), 4u);
+
+  // The ports are free again.
+  std::string path = "\\\\.\\" + port_;
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_OVERLAPPED, nullptr);
+  EXPECT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
+  if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+}
+
+}  // namespace

@@ -1,0 +1,318 @@
+#include "plix_app.h"
+
+#include <cstdlib>
+#include <memory>
+
+#include "port/comport.h"
+
+std::string EnvOr(const char* name, const char* fallback) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != 0 ? value : fallback;
+}
+
+namespace {
+
+struct FindContext {
+  DWORD pid;
+  const char* className;
+  int controlId;  // 0: any
+  HWND found;
+};
+
+BOOL CALLBACK FindTopLevel(HWND window, LPARAM param) {
+  auto* context = reinterpret_cast<FindContext*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != context->pid || !IsWindowVisible(window)) return TRUE;
+  char cls[64] = {};
+  GetClassNameA(window, cls, sizeof cls);
+  if (std::string(cls) != context->className) return TRUE;
+  if (context->controlId != 0 && GetDlgItem(window, context->controlId) == nullptr) return TRUE;
+  context->found = window;
+  return FALSE;
+}
+
+HWND FindWindowOf(DWORD pid, const char* className, int controlId) {
+  FindContext context{pid, className, controlId, nullptr};
+  EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&context));
+  return context.found;
+}
+
+}  // namespace
+
+PlixApp::~PlixApp() {
+  if (process_.hProcess == nullptr) return;
+  if (Running()) {
+    CloseAndWait(5000);
+    if (Running()) {
+      TerminateProcess(process_.hProcess, 99);
+      WaitForSingleObject(process_.hProcess, 5000);
+    }
+  }
+  CloseHandle(process_.hThread);
+  CloseHandle(process_.hProcess);
+}
+
+bool PlixApp::Start(const std::string& exe, const std::string& workdir, std::string* why) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  std::string commandLine = "\"" + exe + "\"";
+  if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, workdir.c_str(), &startup,
+                      &process_)) {
+    *why = "CreateProcess " + exe + " in " + workdir + " failed: " + std::to_string(GetLastError());
+    process_ = {};
+    return false;
+  }
+  WaitForInputIdle(process_.hProcess, 10000);
+  if (!WaitUntil([&] { return (frame_ = FindWindowOf(pid(), "PlixFrame", 0)) != nullptr; }, 10000)) {
+    *why = "no PlixFrame window appeared";
+    return false;
+  }
+  client_ = GetWindow(frame_, GW_CHILD);
+  char cls[32] = {};
+  GetClassNameA(client_, cls, sizeof cls);
+  if (lstrcmpiA(cls, "MDIClient") != 0) {
+    *why = std::string("the frame's first child is a ") + cls;
+    return false;
+  }
+  return true;
+}
+
+void PlixApp::Command(int id) const { PostMessageA(frame_, WM_COMMAND, static_cast<WPARAM>(id), 0); }
+
+std::vector<HWND> PlixApp::Terminals() const {
+  std::vector<HWND> out;
+  for (HWND child = GetWindow(client_, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    char cls[32] = {};
+    GetClassNameA(child, cls, sizeof cls);
+    if (std::string(cls) == "PlixDraw") out.push_back(child);
+  }
+  return out;
+}
+
+std::string PlixApp::Title(HWND window) {
+  char text[128] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+HWND PlixApp::WaitForTerminal(const char* title, DWORD milliseconds) const {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND w : Terminals())
+          if (Title(w) == title) found = w;
+        return found != nullptr;
+      },
+      milliseconds);
+  return found;
+}
+
+HWND PlixApp::WaitForDialog(int controlId, DWORD milliseconds) const {
+  HWND found = nullptr;
+  WaitUntil([&] { return (found = FindWindowOf(pid(), "#32770", controlId)) != nullptr; }, milliseconds);
+  return found;
+}
+
+std::vector<std::string> PlixApp::Rows(HWND terminal) const {
+  // The window's extra bytes hold its ComPort; the program is built by the
+  // same compiler from the same header, so the layout is ours.
+  auto address = reinterpret_cast<const void*>(GetWindowLongPtrA(terminal, 0));
+  if (address == nullptr) return {};
+  auto storage = std::make_unique<unsigned char[]>(sizeof(ComPort) + alignof(ComPort));
+  void* aligned = storage.get();
+  size_t space = sizeof(ComPort) + alignof(ComPort);
+  std::align(alignof(ComPort), sizeof(ComPort), aligned, space);
+  SIZE_T got = 0;
+  if (!ReadProcessMemory(process_.hProcess, address, aligned, sizeof(ComPort), &got) || got != sizeof(ComPort))
+    return {};
+  const auto* port = static_cast<const ComPort*>(aligned);
+  if (port->cursorRow < 0 || port->cursorRow >= kScreenRows) return {};
+  std::vector<std::string> rows;
+  for (int i = 1; i <= kScreenRows; ++i) {
+    const ScreenRow& row = port->screenRows[(port->cursorRow + i) % kScreenRows];
+    rows.emplace_back(row.text, strnlen(row.text, sizeof row.text));
+  }
+  return rows;
+}
+
+std::string PlixApp::Screen(HWND terminal) const {
+  std::string out;
+  for (const std::string& row : Rows(terminal)) {
+    if (row.empty()) continue;
+    if (!out.empty()) out += '\n';
+    out += row;
+  }
+  return out;
+}
+
+bool PlixApp::WaitForScreen(HWND terminal, const std::string& text, DWORD milliseconds) const {
+  return WaitUntil([&] { return Screen(terminal).find(text) != std::string::npos; }, milliseconds);
+}
+
+bool PlixApp::HasFocus(HWND terminal) const {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  return GetForegroundWindow() == frame_ && GetGUIThreadInfo(GetWindowThreadProcessId(frame_, nullptr), &info) &&
+         info.hwndFocus == terminal;
+}
+
+bool PlixApp::Focus(HWND terminal) const {
+  WaitUntil([&] { return FindWindowOf(pid(), "#32770", 0) == nullptr; }, 3000);
+  if (HasFocus(terminal)) return true;
+  SetForegroundWindow(frame_);
+  SendMessageA(client_, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(terminal), 0);
+  if (!WaitUntil([&] { return HasFocus(terminal); }, 2000)) return false;
+  Sleep(100);  // let the window system's own focus events settle
+  return HasFocus(terminal);
+}
+
+bool PlixApp::Type(HWND terminal, const std::vector<std::vector<INPUT>>& keystrokes) const {
+  for (std::vector<INPUT> keys : keystrokes) {
+    if (!Focus(terminal)) return false;
+    // One call per keystroke: its events reach the queue together, in order.
+    SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
+    Sleep(30);
+  }
+  return true;
+}
+
+bool PlixApp::Running() const {
+  return process_.hProcess != nullptr && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+DWORD PlixApp::CloseAndWait(DWORD milliseconds) {
+  PostMessageA(frame_, WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(process_.hProcess, milliseconds) != WAIT_OBJECT_0) return STILL_ACTIVE;
+  DWORD code = STILL_ACTIVE;
+  GetExitCodeProcess(process_.hProcess, &code);
+  return code;
+}
+
+namespace {
+INPUT Key(WORD vk, bool up) {
+  INPUT input = {};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = vk;
+  input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  return input;
+}
+}  // namespace
+
+std::vector<INPUT> KeyTap(WORD vk, bool shift, bool ctrl) {
+  std::vector<INPUT> out;
+  if (ctrl) out.push_back(Key(VK_CONTROL, false));
+  if (shift) out.push_back(Key(VK_SHIFT, false));
+  out.push_back(Key(vk, false));
+  out.push_back(Key(vk, true));
+  if (shift) out.push_back(Key(VK_SHIFT, true));
+  if (ctrl) out.push_back(Key(VK_CONTROL, true));
+  return out;
+}
+
+std::vector<std::vector<INPUT>> TypeText(const std::string& text) {
+  std::vector<std::vector<INPUT>> out;
+  for (char c : text) {
+    if (c >= 'a' && c <= 'z') out.push_back(KeyTap(static_cast<WORD>(c - 'a' + 'A')));
+    else if (c >= 'A' && c <= 'Z') out.push_back(KeyTap(static_cast<WORD>(c), true));
+    else if (c >= '0' && c <= '9') out.push_back(KeyTap(static_cast<WORD>(c)));
+    else if (c == ' ') out.push_back(KeyTap(VK_SPACE));
+  }
+  return out;
+}
+
+bool CaptureClient(HWND window, Capture* out) {
+  RECT client;
+  if (!GetClientRect(window, &client)) return false;
+  POINT origin = {0, 0};
+  ClientToScreen(window, &origin);
+  int width = client.right, height = client.bottom;
+  if (width <= 0 || height <= 0) return false;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bool ok = bitmap != nullptr;
+  if (ok) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    ok = BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY) != 0;
+    GdiFlush();
+    if (ok) {
+      out->width = width;
+      out->height = height;
+      const auto* p = static_cast<const uint32_t*>(bits);
+      out->pixels.assign(p, p + static_cast<size_t>(width) * height);
+      for (uint32_t& pixel : out->pixels) pixel &= 0xFFFFFF;
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+  }
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
+
+FarEnd::FarEnd(const std::string& name) {
+  std::string path = "\\\\.\\" + name;
+  handle_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (handle_ == INVALID_HANDLE_VALUE) {
+    error_ = GetLastError();
+    return;
+  }
+  // Reads return at once with whatever has arrived.
+  COMMTIMEOUTS timeouts = {};
+  timeouts.ReadIntervalTimeout = MAXDWORD;
+  timeouts.WriteTotalTimeoutConstant = 2000;
+  SetCommTimeouts(handle_, &timeouts);
+}
+
+FarEnd::~FarEnd() {
+  if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+}
+
+bool FarEnd::Write(const std::string& bytes) {
+  DWORD written = 0;
+  return WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
+}
+
+std::string FarEnd::Read(size_t count, DWORD milliseconds) {
+  std::string out;
+  WaitUntil(
+      [&] {
+        char buffer[4096];
+        DWORD got = 0;
+        while (out.size() < count &&
+               ReadFile(handle_, buffer, static_cast<DWORD>(std::min(sizeof buffer, count - out.size())), &got,
+                        nullptr) &&
+               got > 0)
+          out.append(buffer, got);
+        return out.size() >= count;
+      },
+      milliseconds);
+  return out;
+}
+
+std::string FarEnd::Drain(DWORD quietMs) {
+  std::string out;
+  for (;;) {
+    std::string more = Read(SIZE_MAX, quietMs);
+    if (more.empty()) return out;
+    out += more;
+  }
+}
+
+std::string ExpectedTestPattern() {
+  const std::string letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  std::string out;
+  for (int length = 5; length <= 46; ++length) out += letters.substr(0, length) + "\r\n";
+  return out;
+}

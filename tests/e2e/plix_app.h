@@ -1,0 +1,114 @@
+// Drives a running plix32.exe from outside, as a user or another program
+// could: window messages, real keystrokes, screen pixels, its memory, and the
+// far end of the cable.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+std::string EnvOr(const char* name, const char* fallback);
+
+// Polls `done` every 20 ms until it holds or `milliseconds` have passed.
+template <typename F>
+bool WaitUntil(F done, DWORD milliseconds) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (done()) return true;
+    if (GetTickCount() - start >= milliseconds) return done();
+    Sleep(20);
+  }
+}
+
+class PlixApp {
+ public:
+  PlixApp() = default;
+  ~PlixApp();  // ends the program if it still runs
+  PlixApp(const PlixApp&) = delete;
+  PlixApp& operator=(const PlixApp&) = delete;
+
+  // Starts `exe` in `workdir` and waits for its frame; false with a reason.
+  bool Start(const std::string& exe, const std::string& workdir, std::string* why);
+
+  DWORD pid() const { return process_.dwProcessId; }
+  HWND frame() const { return frame_; }
+  HWND client() const { return client_; }
+
+  // A menu command, posted: it may open a modal box that must not block us.
+  void Command(int id) const;
+  // The terminal windows (class PlixDraw) below the MDI client.
+  std::vector<HWND> Terminals() const;
+  static std::string Title(HWND window);
+  // Waits for a terminal window titled `title`; nullptr if none came.
+  HWND WaitForTerminal(const char* title, DWORD milliseconds) const;
+  // Waits for a dialog of the program that holds a control with this id.
+  HWND WaitForDialog(int controlId, DWORD milliseconds) const;
+
+  // The terminal's screen rows read from its ComPort, oldest first, the
+  // current row last (35 rows); empty when the memory cannot be read.
+  std::vector<std::string> Rows(HWND terminal) const;
+  // The non-empty rows joined with '\n'.
+  std::string Screen(HWND terminal) const;
+  // Waits until Screen contains `text`.
+  bool WaitForScreen(HWND terminal, const std::string& text, DWORD milliseconds) const;
+
+  // Makes the frame the foreground window and `terminal` its active child
+  // with the keyboard focus, so that keystrokes sent with SendInput reach it.
+  // Waits first for the program's message boxes and dialogs to be gone: one
+  // closing just then would take the activation back.
+  bool Focus(HWND terminal) const;
+  bool HasFocus(HWND terminal) const;
+  // Types each keystroke (a group of key events) only while `terminal` has
+  // the focus; false if it could not be given the focus.
+  bool Type(HWND terminal, const std::vector<std::vector<INPUT>>& keystrokes) const;
+
+  // Posts WM_CLOSE to the frame and waits for the process; its exit code,
+  // or STILL_ACTIVE if it did not end in time.
+  DWORD CloseAndWait(DWORD milliseconds);
+  bool Running() const;
+
+ private:
+  PROCESS_INFORMATION process_{};
+  HWND frame_ = nullptr;
+  HWND client_ = nullptr;
+};
+
+// Key events of one keystroke (with Shift and Ctrl around it), and of the
+// keystrokes that type letters, digits and spaces.
+std::vector<INPUT> KeyTap(WORD vk, bool shift = false, bool ctrl = false);
+std::vector<std::vector<INPUT>> TypeText(const std::string& text);
+
+// The client area of a window as the screen shows it, 0x00RRGGBB per pixel.
+struct Capture {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
+  uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+bool CaptureClient(HWND window, Capture* out);
+constexpr uint32_t Rgb(int r, int g, int b) { return (uint32_t(r) << 16) | (uint32_t(g) << 8) | uint32_t(b); }
+
+// One end of the null-modem cable, opened by the driver.
+class FarEnd {
+ public:
+  explicit FarEnd(const std::string& name);
+  ~FarEnd();
+  FarEnd(const FarEnd&) = delete;
+  FarEnd& operator=(const FarEnd&) = delete;
+
+  bool ok() const { return handle_ != INVALID_HANDLE_VALUE; }
+  DWORD error() const { return error_; }
+  bool Write(const std::string& bytes);
+  // Reads until `count` bytes came or the time is up; returns what came.
+  std::string Read(size_t count, DWORD milliseconds);
+  // Reads what arrives until nothing has come for `quietMs`.
+  std::string Drain(DWORD quietMs = 300);
+
+ private:
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+  DWORD error_ = 0;
+};
+
+// The test pattern as it must appear on the wire (one repetition).
+std::string ExpectedTestPattern();

@@ -1,0 +1,51 @@
+// Sets plix32.exe up for a screenshot: two ports of one cable open, the test
+// pattern sent for a moment, the windows tiled. Prints READY, then keeps the
+// program up until the file named by its argument exists (at most 60 s), and
+// ends it. Used by scripts/lib/screenshot.sh.
+#include <cstdio>
+#include <string>
+
+#include "msgbox_watcher.h"
+#include "plix_app.h"
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: plix_screenshot DONE-FILE\n");
+    return 2;
+  }
+  std::string exe = EnvOr("PLIX_EXE", "build\\win64\\plix32.exe");
+  std::string workdir = EnvOr("PLIX_SHOT_WORKDIR", "build\\screenshot-run");
+  char full[MAX_PATH];
+  GetFullPathNameA(workdir.c_str(), MAX_PATH, full, nullptr);
+  workdir = full;
+  CreateDirectoryA(workdir.c_str(), nullptr);
+  GetFullPathNameA(exe.c_str(), MAX_PATH, full, nullptr);
+  exe = full;
+
+  PlixApp app;
+  std::string why;
+  if (!app.Start(exe, workdir, &why)) {
+    std::fprintf(stderr, "plix_screenshot: %s\n", why.c_str());
+    return 1;
+  }
+  MessageBoxWatcher boxes(app.pid());  // the modem status box of each port
+  for (const char* port : {"COM5", "COM6"}) {
+    app.Command(499 + (port[3] - '0'));
+    if (app.WaitForTerminal(port, 5000) == nullptr) {
+      std::fprintf(stderr, "plix_screenshot: %s did not open\n", port);
+      return 1;
+    }
+  }
+  boxes.WaitFor(2, 3000);
+  app.Command(213);  // Send Test Data: each port receives the other's pattern
+  Sleep(1500);
+  app.Command(213);
+  app.Command(203);  // Tile
+  Sleep(1000);       // the last pattern arrives and both windows repaint
+  for (const std::string& text : boxes.Texts()) std::printf("box: %s\n", text.c_str());
+  std::printf("READY\n");
+  std::fflush(stdout);
+  WaitUntil([&] { return GetFileAttributesA(argv[1]) != INVALID_FILE_ATTRIBUTES; }, 60000);
+  DWORD code = app.CloseAndWait(10000);
+  return code == 0 ? 0 : 1;
+}
