@@ -122,7 +122,13 @@ wine_start_server() {
             return 1
         fi
         cwd=$(readlink "/proc/$pid/cwd" 2>/dev/null || true)
-        [[ $cwd == */server-* && -S $cwd/socket ]] && return 0
+        if [[ $cwd == */server-* && -S $cwd/socket ]]; then
+            # The first program of a session starts the mount manager, which
+            # points com1..com4 at /dev/ttyS*: let it do so now, before any
+            # cable maps those names.
+            wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+            return 0
+        fi
         sleep 0.02
     done
     _wine_log "wineserver did not become ready"
@@ -167,6 +173,30 @@ cable_start() {
     printf 'NEAR_COM=%s\nFAR_COM=%s\nNEAR_PTY=%s\nFAR_PTY=%s\n' \
         "$near" "$far" "$near_pty" "$far_pty" >"$dir/env"
     export CABLE_NEAR="$near_pty" CABLE_FAR="$far_pty"
+}
+
+# echo_start NAME COM: a device at COM<COM> that sends back every byte it
+# receives (a pseudo-terminal whose other side is cat). Stopped like a cable.
+echo_start() {
+    local name=${1:?usage: echo_start NAME COM} com=${2:?}
+    [[ $name =~ ^[A-Za-z0-9_-]+$ && $com =~ ^[0-9]+$ ]] || { _wine_log "bad echo '$name' '$com'"; return 1; }
+    local dir=${WINEPREFIX:?call wine_setup_prefix first}/cables/$name
+    wine_start_server || return 1
+    if [[ -f $dir/socat.pid ]]; then cable_stop "$name"; fi
+    mkdir -p "$dir"
+    rm -f "$dir/near"
+    socat -d -d "pty,raw,echo=0,link=$dir/near" EXEC:cat </dev/null >"$dir/socat.log" 2>&1 &
+    echo "$!" >"$dir/socat.pid"
+    local i
+    for ((i = 0; i < 100; i++)); do
+        [[ -L $dir/near ]] && break
+        sleep 0.05
+    done
+    [[ -L $dir/near ]] || { _wine_log "socat did not create a pty, see $dir/socat.log"; cable_stop "$name"; return 1; }
+    local pty
+    pty=$(readlink -f "$dir/near")
+    ln -sfn "$pty" "$WINEPREFIX/dosdevices/com$com"
+    printf 'NEAR_COM=%s\nNEAR_PTY=%s\n' "$com" "$pty" >"$dir/env"
 }
 
 # cable_path NAME near|far: print the Linux pty of one end.

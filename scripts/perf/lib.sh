@@ -23,7 +23,7 @@ perf_build() {
     PLIX_EXE="$PLIX_ROOT/build/win64/plix32.exe"
   fi
   x86_64-w64-mingw32-g++-posix -std=c++17 -O2 -Wall -Wextra -static \
-    -o "$PERF_DIR/plixctl.exe" "$PLIX_ROOT/tests/bench/plixctl.cpp" || return 1
+    -o "$PERF_DIR/plixctl.exe" "$PLIX_ROOT/tests/e2e/plixctl.cpp" || return 1
 }
 
 perf_setup() {

@@ -1,12 +1,14 @@
-// plixctl: drives a running plix32.exe for the performance scripts
-// (scripts/perf), under Wine, by posting menu commands to its frame window and
-// answering its message boxes. It exits once its command is done, so that it
-// costs nothing (and no wineserver time) while the program is measured.
+// plixctl: drives a running plix32.exe from scripts (scripts/run, scripts/perf),
+// under Wine, by posting menu commands to its frame window and answering its
+// message boxes. It exits once its command is done, so that it costs nothing
+// (and no wineserver time) while the program is measured.
 //
 //   plixctl open SAVE N...   open COM<N> for each N (command 499 + N), waiting
 //                            for each terminal window; SAVE 1 then switches
 //                            Save To Disk on (command 212). Answers the boxes
 //                            that come until none has come for 3 s.
+//   plixctl command ID...    posts each menu command ID to the frame (for
+//                            example 213, Send Test Data), then answers boxes.
 //   plixctl boxes            answers the boxes showing now and prints them.
 //   plixctl quit             closes the frame and waits for it to go.
 //
@@ -136,7 +138,7 @@ int Quit() {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: plixctl open SAVE N... | boxes | quit\n");
+    std::fprintf(stderr, "usage: plixctl open SAVE N... | command ID... | boxes | quit\n");
     return 2;
   }
   std::string command = argv[1];
@@ -145,6 +147,12 @@ int main(int argc, char** argv) {
     std::vector<int> ports;
     for (int i = 3; i < argc; i++) ports.push_back(std::atoi(argv[i]));
     return Open(std::atoi(argv[2]), ports);
+  }
+  if (command == "command") {
+    for (int i = 2; i < argc; i++) PostMessageA(frame, WM_COMMAND, static_cast<WPARAM>(std::atoi(argv[i])), 0);
+    Settle(500, 5000);
+    std::printf("boxes=%d\n", boxCount);
+    return 0;
   }
   if (command == "boxes") {
     Settle(500, 5000);
