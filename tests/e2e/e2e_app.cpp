@@ -317,6 +317,12 @@ int CountInLamp(const Capture& shown, const Lamp& lamp, uint32_t colour) {
 }
 
 void Click(HWND terminal, int x, int y, bool right = false) {
+  // The real pointer goes there too: the system sends moves of its own (after
+  // a box closes, say), and those must not carry the pointer somewhere else.
+  POINT at = {x, y};
+  ClientToScreen(terminal, &at);
+  SetCursorPos(at.x, at.y);
+  Sleep(50);
   PostMessageA(terminal, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
   PostMessageA(terminal, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, MAKELPARAM(x, y));
 }
