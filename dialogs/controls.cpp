@@ -33,3 +33,17 @@ void ReportCommFailure(const char* message) {
   DWORD error = GetLastError();
   if (error != 0) ErrorBox(message, static_cast<int>(error));
 }
+
+INT_PTR HandleSettingsDialog(HWND dialog, UINT message, WPARAM wParam, void (*open)(HWND), void (*apply)(HWND)) {
+  if (message == WM_INITDIALOG) {
+    open(dialog);
+  } else if (message == WM_COMMAND) {
+    if (LOWORD(wParam) == IDOK) {
+      apply(dialog);
+      EndDialog(dialog, 0);
+    } else if (LOWORD(wParam) == IDCANCEL) {
+      EndDialog(dialog, 0);
+    }
+  }
+  return FALSE;
+}

@@ -15,3 +15,8 @@ void DisableControl(HWND dialog, int control);
 
 // After a failed Get/SetCommState: shows message + the system error, unless it is 0.
 void ReportCommFailure(const char* message);
+
+// What every settings dialog does with its messages: fill the controls when it
+// opens, apply them on OK and close whatever the driver said, close on Cancel
+// without a change. Other commands are ignored. Always FALSE.
+INT_PTR HandleSettingsDialog(HWND dialog, UINT message, WPARAM wParam, void (*open)(HWND), void (*apply)(HWND));

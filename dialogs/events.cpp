@@ -73,28 +73,9 @@ void OnOk(HWND dialog) {
 }  // namespace
 
 INT_PTR CALLBACK EventsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  switch (message) {
-    case WM_INITDIALOG:
-      OnInitDialog(dialog);
-      break;
-    case WM_COMMAND:
-      switch (LOWORD(wParam)) {
-        case IDOK:
-          OnOk(dialog);
-          EndDialog(dialog, 0);
-          break;
-        case IDCANCEL:
-          EndDialog(dialog, 0);
-          break;
-        case IDC_ALLONOFF:
-          if (HIWORD(wParam) == BN_CLICKED) OnAllOnOff(dialog);
-          break;
-        default:
-          break;
-      }
-      break;
-    default:
-      break;
+  if (message == WM_COMMAND && LOWORD(wParam) == IDC_ALLONOFF) {
+    if (HIWORD(wParam) == BN_CLICKED) OnAllOnOff(dialog);
+    return FALSE;
   }
-  return FALSE;
+  return HandleSettingsDialog(dialog, message, wParam, OnInitDialog, OnOk);
 }

@@ -91,25 +91,5 @@ void OnOk(HWND dialog) {
 }  // namespace
 
 INT_PTR CALLBACK LineSettingsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  switch (message) {
-    case WM_INITDIALOG:
-      OnInitDialog(dialog);
-      break;
-    case WM_COMMAND:
-      switch (LOWORD(wParam)) {
-        case IDOK:
-          OnOk(dialog);
-          EndDialog(dialog, 0);
-          break;
-        case IDCANCEL:
-          EndDialog(dialog, 0);
-          break;
-        default:
-          break;
-      }
-      break;
-    default:
-      break;
-  }
-  return FALSE;
+  return HandleSettingsDialog(dialog, message, wParam, OnInitDialog, OnOk);
 }
