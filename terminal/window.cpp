@@ -43,36 +43,33 @@ LRESULT OnDestroy(HWND window, ComPort* port) {
   return 0;
 }
 
+// The settings dialogs of the Settings menu, by command.
+struct SettingsDialog {
+  WPARAM command;
+  const char* templateName;
+  DLGPROC procedure;
+};
+
+const SettingsDialog kSettingsDialogs[] = {
+    {IDM_LINESETTINGS, "SETTINGSDLGBOX", LineSettingsDlgProc}, {IDM_TIMEOUTS, "WINTIMEOUTS", TimeoutsDlgProc},
+    {IDM_EVENTS, "EVENTSDLGBOX", EventsDlgProc},              {IDM_MISCSETTINGS, "MISCDLGBOX", MiscSettingsDlgProc},
+    {IDM_PORTSETTINGS, "EASYDLGBOX", PortSettingsDlgProc},    {IDM_QSIZES, "QSIZESDLGBOX", QueueSizesDlgProc},
+};
+
 LRESULT OnCommand(HWND window, ComPort* port, WPARAM command) {
   g_app.dialogPort = port;
-  (void)window;  // the settings dialogs are owned by it
-  switch (command) {
-    case IDM_CLEARSCREEN:
-      port->ClearScreen();
-      port->PaintTerminal(1);
-      break;
-    case IDM_LINESETTINGS:
-      DialogBoxParamA(g_app.instance, "SETTINGSDLGBOX", window, LineSettingsDlgProc, 0);
-      break;
-    case IDM_TIMEOUTS:
-      DialogBoxParamA(g_app.instance, "WINTIMEOUTS", window, TimeoutsDlgProc, 0);
-      break;
-    case IDM_EVENTS:
-      DialogBoxParamA(g_app.instance, "EVENTSDLGBOX", window, EventsDlgProc, 0);
-      break;
-    case IDM_MISCSETTINGS:
-      DialogBoxParamA(g_app.instance, "MISCDLGBOX", window, MiscSettingsDlgProc, 0);
-      break;
-    case IDM_PORTSETTINGS:
-      DialogBoxParamA(g_app.instance, "EASYDLGBOX", window, PortSettingsDlgProc, 0);
-      break;
-    case IDM_QSIZES:
-      DialogBoxParamA(g_app.instance, "QSIZESDLGBOX", window, QueueSizesDlgProc, 0);
-      break;
-    default:
-      RunControlCommand(port, static_cast<unsigned>(command));
-      break;
+  for (const SettingsDialog& d : kSettingsDialogs) {
+    if (d.command == command) {
+      DialogBoxParamA(g_app.instance, d.templateName, window, d.procedure, 0);
+      return 0;
+    }
   }
+  if (command == IDM_CLEARSCREEN) {
+    port->ClearScreen();
+    port->PaintTerminal(1);
+    return 0;
+  }
+  RunControlCommand(port, static_cast<unsigned>(command));
   return 0;
 }
 
