@@ -56,13 +56,8 @@ BOOL CALLBACK MessageBoxWatcher::OnWindow(HWND window, LPARAM selfParam) {
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
   if (pid != self->pid_ || !IsWindowVisible(window)) return TRUE;
-  char cls[32] = {};
-  GetClassNameA(window, cls, sizeof cls);
-  if (std::string(cls) != "#32770") return TRUE;
+  if (!IsMessageBox(window)) return TRUE;
   HWND text = GetDlgItem(window, kMessageTextId);
-  if (text == nullptr) return TRUE;  // a dialog, not a message box
-  // A dialog whose label also has id -1 (0xFFFF); message boxes have no edit field.
-  if (FindWindowExA(window, nullptr, "Edit", nullptr) != nullptr) return TRUE;
   {
     std::lock_guard<std::mutex> lock(self->mutex_);
     if (std::find(self->answered_.begin(), self->answered_.end(), window) != self->answered_.end()) return TRUE;

@@ -9,6 +9,17 @@
 #include <thread>
 #include <vector>
 
+// A message box: a "#32770" window with the text control 0xFFFF and no edit
+// field or list, which the program's dialogs have (their labels may also have
+// id -1, that is 0xFFFF).
+inline bool IsMessageBox(HWND window) {
+  char cls[32] = {};
+  GetClassNameA(window, cls, sizeof cls);
+  if (std::string(cls) != "#32770" || GetDlgItem(window, 0xFFFF) == nullptr) return false;
+  return FindWindowExA(window, nullptr, "Edit", nullptr) == nullptr &&
+         FindWindowExA(window, nullptr, "ComboBox", nullptr) == nullptr;
+}
+
 class MessageBoxWatcher {
  public:
   // Watches the boxes of the process `pid` (0: this process).

@@ -1,6 +1,8 @@
 #include "plix_app.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "port/comport.h"
@@ -17,6 +19,9 @@ struct FindContext {
   const char* className;
   int controlId;  // 0: any
   HWND found;
+  const char* caption = nullptr;  // nullptr: any
+  HWND except = nullptr;
+  std::vector<HWND>* all = nullptr;  // collects every match instead of the first
 };
 
 BOOL CALLBACK FindTopLevel(HWND window, LPARAM param) {
@@ -28,7 +33,13 @@ BOOL CALLBACK FindTopLevel(HWND window, LPARAM param) {
   GetClassNameA(window, cls, sizeof cls);
   if (std::string(cls) != context->className) return TRUE;
   if (context->controlId != 0 && GetDlgItem(window, context->controlId) == nullptr) return TRUE;
+  if (context->caption != nullptr && PlixApp::Title(window) != context->caption) return TRUE;
+  if (window == context->except) return TRUE;
   context->found = window;
+  if (context->all != nullptr) {
+    context->all->push_back(window);
+    return TRUE;
+  }
   return FALSE;
 }
 
@@ -114,6 +125,24 @@ HWND PlixApp::WaitForDialog(int controlId, DWORD milliseconds) const {
   return found;
 }
 
+HWND PlixApp::WaitForDialog(const char* caption, int controlId, DWORD milliseconds) const {
+  FindContext context{pid(), "#32770", controlId, nullptr, caption};
+  WaitUntil(
+      [&] {
+        EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&context));
+        return context.found != nullptr;
+      },
+      milliseconds);
+  return context.found;
+}
+
+std::vector<HWND> PlixApp::MessageBoxes(HWND except) const {
+  std::vector<HWND> out;
+  FindContext context{pid(), "#32770", 0xFFFF, nullptr, nullptr, except, &out};
+  EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&context));
+  return out;
+}
+
 std::vector<std::string> PlixApp::Rows(HWND terminal) const {
   // The window's extra bytes hold its ComPort; the program is built by the
   // same compiler from the same header, so the layout is ours.
@@ -187,6 +216,91 @@ DWORD PlixApp::CloseAndWait(DWORD milliseconds) {
   DWORD code = STILL_ACTIVE;
   GetExitCodeProcess(process_.hProcess, &code);
   return code;
+}
+
+std::string ControlText(HWND dialog, int id) {
+  char text[256] = {};
+  GetDlgItemTextA(dialog, id, text, sizeof text);
+  return text;
+}
+
+void SetControlText(HWND dialog, int id, const std::string& text) { SetDlgItemTextA(dialog, id, text.c_str()); }
+
+bool IsChecked(HWND dialog, int id) {
+  return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+bool IsControlEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+
+namespace {
+std::string ListEntry(HWND dialog, int id, int index) {
+  // The wide message: Wine hands the ANSI one's text across processes as
+  // UTF-16, so "38400" read as "3".
+  LRESULT length = SendDlgItemMessageW(dialog, id, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length == CB_ERR || length < 0) return "";
+  std::wstring wide(static_cast<size_t>(length) + 1, L'\0');
+  SendDlgItemMessageW(dialog, id, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&wide[0]));
+  std::string text;
+  for (wchar_t c : wide) {
+    if (c == 0) break;
+    text += c < 128 ? static_cast<char>(c) : '?';
+  }
+  return text;
+}
+}  // namespace
+
+std::vector<std::string> ListEntries(HWND dialog, int id) {
+  std::vector<std::string> out;
+  LRESULT count = SendDlgItemMessageA(dialog, id, CB_GETCOUNT, 0, 0);
+  for (int i = 0; i < count; ++i) out.push_back(ListEntry(dialog, id, i));
+  return out;
+}
+
+int ListSelection(HWND dialog, int id) {
+  return static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
+}
+
+std::string ListSelectionText(HWND dialog, int id) {
+  int index = ListSelection(dialog, id);
+  return index == CB_ERR ? "" : ListEntry(dialog, id, index);
+}
+
+bool SelectListEntry(HWND dialog, int id, const std::string& text) {
+  std::vector<std::string> entries = ListEntries(dialog, id);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (entries[i] != text) continue;
+    SendDlgItemMessageA(dialog, id, CB_SETCURSEL, i, 0);
+    return ListSelection(dialog, id) == static_cast<int>(i);
+  }
+  return false;
+}
+
+std::string MessageBoxText(HWND box) { return ControlText(box, 0xFFFF); }
+
+bool RunLinuxShell(const std::string& command, const std::string& workdir, std::string* output,
+                   DWORD milliseconds) {
+  static unsigned serial = 0;
+  std::string name = "linux-shell-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
+  std::string result = workdir + "\\" + name;
+  DeleteFileA(result.c_str());
+  // Renamed only when complete, so the file is never read half written.
+  std::string commandLine =
+      "/bin/sh -c \"{ " + command + " ; } >" + name + ".part 2>&1; mv " + name + ".part " + name + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA("Z:\\bin\\sh", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, workdir.c_str(),
+                      &startup, &process))
+    return false;
+  if (process.hProcess != nullptr) CloseHandle(process.hProcess);
+  if (process.hThread != nullptr) CloseHandle(process.hThread);
+  if (!WaitUntil([&] { return GetFileAttributesA(result.c_str()) != INVALID_FILE_ATTRIBUTES; }, milliseconds))
+    return false;
+  std::ifstream in(result, std::ios::binary);
+  output->assign(std::istreambuf_iterator<char>(in), {});
+  in.close();
+  DeleteFileA(result.c_str());
+  return true;
 }
 
 namespace {

@@ -44,6 +44,11 @@ class PlixApp {
   HWND WaitForTerminal(const char* title, DWORD milliseconds) const;
   // Waits for a dialog of the program that holds a control with this id.
   HWND WaitForDialog(int controlId, DWORD milliseconds) const;
+  // The same, for a dialog with this caption (two dialogs may share an id).
+  HWND WaitForDialog(const char* caption, int controlId, DWORD milliseconds) const;
+  // The program's message boxes; `except` (a dialog known to be open) is
+  // left out, since dialog labels carry the id of a message box's text.
+  std::vector<HWND> MessageBoxes(HWND except) const;
 
   // The terminal's screen rows read from its ComPort, oldest first, the
   // current row last (35 rows); empty when the memory cannot be read.
@@ -73,6 +78,27 @@ class PlixApp {
   HWND frame_ = nullptr;
   HWND client_ = nullptr;
 };
+
+// The controls of a dialog of another process, through window messages.
+std::string ControlText(HWND dialog, int id);
+void SetControlText(HWND dialog, int id, const std::string& text);
+bool IsChecked(HWND dialog, int id);
+bool IsControlEnabled(HWND dialog, int id);
+// A drop-down list: its entries, its selected index (CB_ERR for none), the
+// text of the selected entry ("" for none), and selecting an entry by text.
+std::vector<std::string> ListEntries(HWND dialog, int id);
+int ListSelection(HWND dialog, int id);
+std::string ListSelectionText(HWND dialog, int id);
+bool SelectListEntry(HWND dialog, int id, const std::string& text);
+// The text of a message box (its static control with id 0xFFFF).
+std::string MessageBoxText(HWND box);
+
+// Runs `command` with the Linux /bin/sh in `workdir` and returns what it
+// printed (stdout and stderr); false if nothing came back in time. Wine
+// starts Unix programs but gives no handle to wait on, so the output goes
+// through a file in `workdir`.
+bool RunLinuxShell(const std::string& command, const std::string& workdir, std::string* output,
+                   DWORD milliseconds);
 
 // Key events of one keystroke (with Shift and Ctrl around it), and of the
 // keystrokes that type letters, digits and spaces.
