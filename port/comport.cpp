@@ -110,10 +110,11 @@ ComPort::~ComPort() {
     if (event != nullptr) CloseHandle(event);
 }
 
-void CancelAndCollect(HANDLE device, OVERLAPPED* record) {
+DWORD CancelAndCollect(HANDLE device, OVERLAPPED* record) {
   DWORD transferred = 0;
   // Fails with ERROR_NOT_FOUND when the operation has already ended; the
   // completion must be collected either way.
   CancelIoEx(device, record);
   GetOverlappedResult(device, record, &transferred, TRUE);
+  return transferred;
 }

@@ -105,4 +105,5 @@ extern DWORD eventWaitErrors;
 
 // Cancels the operation of an OVERLAPPED record that may still be outstanding
 // and waits for its completion, so that the record and its buffer may be reused or freed.
-void CancelAndCollect(HANDLE device, OVERLAPPED* record);
+// Returns the bytes the operation moved: it may have ended just before the cancel.
+DWORD CancelAndCollect(HANDLE device, OVERLAPPED* record);

@@ -11,6 +11,14 @@ namespace {
 constexpr DWORD kWriteWaitMs = 6000;
 constexpr DWORD kReadWaitMs = 60000;
 const char kWanted[] = ",Wanted:";
+
+// A read cancelled after a failed wait may have ended just before the cancel:
+// its bytes have left the driver and are in the buffer, so they are kept.
+int LateBytes(DWORD got, DWORD* received) {
+  if (got == 0) return 1;
+  *received = got;
+  return 0;
+}
 }  // namespace
 
 // Sees the previous write to its end. The record is made reusable before any
@@ -70,18 +78,18 @@ int ComPort::ComIn(char* buffer, int wanted, DWORD* received) {
   DWORD wait = WaitForSingleObject(readOverlapped.hEvent, kReadWaitMs);
   if (wait != WAIT_OBJECT_0) {
     // The read must not go on into a buffer and record that are about to be reused.
-    CancelAndCollect(handle, &readOverlapped);
+    got = CancelAndCollect(handle, &readOverlapped);
     ErrorBox("ComIn Pending Failed!:", static_cast<int>(wait), kWanted, wanted);
-    return 1;
+    return LateBytes(got, received);
   }
   if (!GetOverlappedResult(handle, &readOverlapped, &got, FALSE)) {
     error = GetLastError();
     if (error == ERROR_IO_INCOMPLETE) {
-      CancelAndCollect(handle, &readOverlapped);
+      got = CancelAndCollect(handle, &readOverlapped);
       ErrorBox("Timeout Comin GetOverLappedResult:", static_cast<int>(error));
-    } else {
-      ErrorBox("Error Comin GetOverLappedResult:", static_cast<int>(error));
+      return LateBytes(got, received);
     }
+    ErrorBox("Error Comin GetOverLappedResult:", static_cast<int>(error));
     return 1;
   }
   if (got == static_cast<DWORD>(wanted)) {

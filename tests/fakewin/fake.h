@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -33,6 +34,10 @@ struct Device {
   DCB dcb{};
   COMMTIMEOUTS timeouts{};
   COMMPROP props{};
+  std::string delivered;         // every byte a successful read handed to the program, in order
+  // Bytes of the newest successful read; emptied by the next ReadFile or
+  // ClearCommError on the device, after which the program may have shown other text.
+  std::string lastRead;
 };
 
 // An overlapped operation the fake has accepted.
@@ -46,6 +51,8 @@ struct Op {
   bool done = false;             // completion written into the record
   bool collected = false;        // the program has seen the completion
   std::function<void(Op&)> whenWaited;  // run when the program waits on its event
+  std::string sent;              // a write's bytes as they were when it was issued
+  bool chaos = false;            // pending by chaos mode: chaos mode completes it
 };
 
 void Reset();
@@ -92,5 +99,43 @@ extern std::function<int(const Box&)> onMessageBox;
 // outstanding, a device closed with operations outstanding, a handle closed twice.
 std::vector<std::string>& Violations();
 int OpenHandleCount();
+
+// Chaos mode: a seeded random driver and far end. Calls that are not scripted
+// fail at random with plausible errors; reads, writes, event waits and the
+// loop-back request go pending at random and complete (or fail) while the
+// program waits on them, at a later ChaosTick, or just before a cancel takes
+// effect. Off unless started; Reset ends it.
+struct ChaosConfig {
+  uint32_t seed = 1;
+  int failPercent = 3;          // a served call fails at once
+  int pendPercent = 30;         // an overlapped operation goes pending
+  int completeInWaitPercent = 80;  // a pending operation ends while the program waits on it
+  int failCompletionPercent = 10;  // a pending operation ends with an error
+  int shortReadPercent = 5;     // a read brings fewer bytes than asked
+  int cancelRacePercent = 25;   // a pending operation completes before a cancel takes effect
+  int tickCompletePercent = 40; // a pending write or event wait ends at a tick
+  int arrivePercent = 50;       // bytes arrive at a tick
+  int lineErrorPercent = 5;     // line errors at a tick
+  int modemChangePercent = 10;  // modem bits change at a tick
+  int eventPercent = 10;        // events happen at a tick
+};
+struct ChaosStats {
+  long failedCalls = 0;         // calls failed at once
+  long pended = 0;              // operations left pending
+  long failedCompletions = 0;   // pending operations ended with an error
+  long waitTimeouts = 0;        // pending operations left running through the program's wait
+  long shortReads = 0;
+  long cancelRaces = 0;
+  long lineErrors = 0;
+  long modemChanges = 0;
+  long events = 0;
+  long bytesArrived = 0;        // bytes the far end sent
+  long Faults() const { return failedCalls + failedCompletions + waitTimeouts + shortReads + cancelRaces; }
+};
+void StartChaos(const ChaosConfig& config);
+ChaosStats& Chaos();
+// One timer tick of the world outside: the far end sends bytes, line errors,
+// modem bits and events happen, and pending writes and event waits may end.
+void ChaosTick();
 
 }  // namespace fake

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <random>
 
 namespace fake {
 namespace {
@@ -36,6 +37,10 @@ struct State {
   std::vector<Call> calls;
   std::vector<Box> boxes;
   std::vector<std::string> violations;
+  bool chaos = false;
+  ChaosConfig chaosConfig;
+  ChaosStats chaosStats;
+  std::mt19937 random;
 };
 
 State& S() {
@@ -88,12 +93,28 @@ Op* OutstandingOn(OVERLAPPED* record) {
   return nullptr;
 }
 
+// A buffer an outstanding read still fills may be neither read into again nor
+// sent from; nor may a new read fill the bytes an outstanding write still sends.
+void CheckBuffer(const char* fn, const void* buffer, DWORD size, bool isRead) {
+  auto begin = static_cast<const char*>(buffer);
+  for (auto& op : S().ops) {
+    if (op->done || op->buffer == nullptr) continue;
+    if (op->fn != "ReadFile" && !(isRead && op->fn == "WriteFile")) continue;
+    auto opBegin = static_cast<const char*>(op->buffer);
+    if (begin < opBegin + op->size && opBegin < begin + size)
+      S().violations.push_back(std::string(fn) + ": buffer of an outstanding " + op->fn + " reused");
+  }
+}
+
 // Starts an overlapped operation. Any operation begun on an overlapped record
 // resets its event first, as the system does.
 Op& Begin(const char* fn, HANDLE device, OVERLAPPED* record) {
   if (OutstandingOn(record) != nullptr)
     S().violations.push_back(std::string(fn) + ": OVERLAPPED reused while its operation is outstanding");
   if (HandleInfo* info = Info(record->hEvent); info != nullptr) info->signalled = false;
+  // Without an event the device handle itself is what signals the completion.
+  if (record->hEvent == nullptr)
+    if (HandleInfo* info = Info(device); info != nullptr) info->signalled = false;
   record->Internal = kStatusPending;
   record->InternalHigh = 0;
   S().ops.push_back(std::make_unique<Op>());
@@ -104,8 +125,74 @@ Op& Begin(const char* fn, HANDLE device, OVERLAPPED* record) {
   return op;
 }
 
+// Chaos mode's dice.
+bool Roll(int percent) { return S().chaos && static_cast<int>(S().random() % 100) < percent; }
+uint32_t Below(uint32_t n) { return n == 0 ? 0 : S().random() % n; }
+
+// An error a serial driver plausibly gives for a call it could not serve.
+DWORD ChaosError() {
+  static const DWORD kErrors[] = {ERROR_GEN_FAILURE, ERROR_ACCESS_DENIED, ERROR_OPERATION_ABORTED,
+                                  ERROR_NOT_SUPPORTED, ERROR_INVALID_PARAMETER, 1117 /* ERROR_IO_DEVICE */,
+                                  1167 /* ERROR_DEVICE_NOT_CONNECTED */};
+  return kErrors[Below(sizeof kErrors / sizeof kErrors[0])];
+}
+
+// A random failure of a call that was not scripted.
+std::optional<Script> ChaosFailure() {
+  if (!Roll(S().chaosConfig.failPercent)) return std::nullopt;
+  S().chaosStats.failedCalls++;
+  return Script{Script::kFail, ChaosError(), nullptr};
+}
+
+std::optional<Script> TakeScriptOrChaos(const char* fn) {
+  if (auto s = TakeScript(fn)) return s;
+  return ChaosFailure();
+}
+
+// Ends an operation chaos mode left pending: with an error at random, else as the device would.
+void ChaosFinish(Op& op) {
+  if (Roll(S().chaosConfig.failCompletionPercent)) {
+    S().chaosStats.failedCompletions++;
+    Complete(op, 0, ChaosError());
+    return;
+  }
+  Device* d = DeviceOf(op.device);
+  if (op.fn == "ReadFile") {
+    DWORD n = d == nullptr ? 0 : static_cast<DWORD>(std::min<size_t>(op.size, d->rx.size()));
+    if (n > 1 && Roll(S().chaosConfig.shortReadPercent)) {
+      S().chaosStats.shortReads++;
+      n = 1 + Below(n - 1);
+    }
+    if (n > 0) {
+      std::memcpy(op.buffer, d->rx.data(), n);
+      d->rx.erase(0, n);
+    }
+    Complete(op, n, 0);
+  } else if (op.fn == "WriteFile") {
+    CompleteWrite(op);
+  } else if (op.fn == "WaitCommEvent") {
+    DWORD ready = d == nullptr ? 0 : d->events & d->eventMask;
+    if (d != nullptr) d->events &= ~ready;
+    CompleteEvent(op, ready);
+  } else {
+    Complete(op, 0, d != nullptr && d->loopAnswer ? 0 : (d != nullptr ? d->loopError : ERROR_INVALID_HANDLE));
+  }
+}
+
 // Either leaves the operation pending (scripted) or lets finish() complete it at once.
 BOOL Run(const char* fn, Op& op, LPDWORD transferred, const std::function<DWORD(Op&)>& finish) {
+  if (!S().scripts.count(fn) || S().scripts[fn].empty()) {
+    if (auto s = ChaosFailure()) {
+      Complete(op, 0, s->error);
+      op.collected = true;
+      return Fail(s->error);
+    }
+    if (Roll(S().chaosConfig.pendPercent)) {
+      S().chaosStats.pended++;
+      op.chaos = true;
+      return Fail(ERROR_IO_PENDING);
+    }
+  }
   if (auto s = TakeScript(fn)) {
     if (s->kind == Script::kPend) {
       op.whenWaited = std::move(s->whenWaited);
@@ -176,10 +263,20 @@ Op* LastOp(const std::string& fn) {
 }
 
 void Complete(Op& op, DWORD transferred, DWORD error) {
+  if (op.fn == "WriteFile" && !op.done && std::memcmp(op.buffer, op.sent.data(), op.sent.size()) != 0)
+    S().violations.push_back("WriteFile: its bytes changed while the write was outstanding");
   op.done = true;
   op.record->Internal = error;
   op.record->InternalHigh = transferred;
+  if (op.fn == "ReadFile" && error == 0 && transferred > 0) {
+    if (Device* d = DeviceOf(op.device)) {
+      d->delivered.append(static_cast<const char*>(op.buffer), transferred);
+      d->lastRead.assign(static_cast<const char*>(op.buffer), transferred);
+    }
+  }
   Signal(op.record->hEvent);
+  if (op.record->hEvent == nullptr)
+    if (HandleInfo* info = Info(op.device); info != nullptr) info->signalled = true;
 }
 
 void CompleteRead(Op& op, const std::string& bytes, DWORD error) {
@@ -229,6 +326,63 @@ std::vector<std::string> BoxTexts() {
 std::vector<std::string>& Violations() { return S().violations; }
 int OpenHandleCount() { return static_cast<int>(S().handles.size()); }
 
+void StartChaos(const ChaosConfig& config) {
+  S().chaos = true;
+  S().chaosConfig = config;
+  S().chaosStats = ChaosStats{};
+  S().random.seed(config.seed);
+}
+
+ChaosStats& Chaos() { return S().chaosStats; }
+
+void ChaosTick() {
+  if (!S().chaos) return;
+  const ChaosConfig& c = S().chaosConfig;
+  ChaosStats& stats = S().chaosStats;
+  for (auto& [handle, info] : S().handles) {
+    if (info.kind != HandleInfo::kDevice) continue;
+    Device& d = *info.device;
+    if (Roll(c.arrivePercent)) {
+      // Mostly a few bytes, now and then a burst longer than one read block.
+      size_t n = Roll(3) ? 4000 + Below(9000) : 1 + Below(300);
+      for (size_t i = 0; i < n; i++) {
+        // Printable text with line ends, and now and then any byte at all.
+        uint32_t r = Below(100);
+        d.rx += static_cast<char>(r < 8 ? Below(256) : r < 12 ? '\r' : r < 16 ? '\n' : 0x20 + Below(0x5F));
+      }
+      stats.bytesArrived += static_cast<long>(n);
+    }
+    if (Roll(c.lineErrorPercent)) {
+      static const DWORD kBits[] = {CE_RXOVER, CE_OVERRUN, CE_RXPARITY, CE_FRAME, CE_BREAK, CE_TXFULL,
+                                    CE_PTO, CE_IOE, CE_DNS, CE_OOP, CE_MODE};
+      d.lineErrors |= kBits[Below(11)] | (Roll(30) ? kBits[Below(11)] : 0);
+      stats.lineErrors++;
+    }
+    if (Roll(c.modemChangePercent)) {
+      d.modemStatus = Below(16) << 4;  // CTS, DSR, RING, RLSD in any combination
+      stats.modemChanges++;
+    }
+    if (Roll(c.eventPercent)) {
+      d.events |= 1u << Below(13);
+      stats.events++;
+    }
+    d.outQueue = Roll(70) ? 0 : Below(2000);
+  }
+  for (auto& op : S().ops) {
+    if (op->done || !op->chaos) continue;
+    if (op->fn == "WaitCommEvent") {
+      Device* d = DeviceOf(op->device);
+      bool ready = d != nullptr && (d->events & d->eventMask) != 0;
+      if (ready || Roll(5)) ChaosFinish(*op);
+    } else if (Roll(c.tickCompletePercent)) {
+      ChaosFinish(*op);
+    }
+  }
+  // Operations ended and seen are of no further use; keep the searches short.
+  S().ops.erase(std::remove_if(S().ops.begin(), S().ops.end(), [](auto& op) { return op->done; }),
+                S().ops.end());
+}
+
 }  // namespace fake
 
 using namespace fake;
@@ -239,7 +393,7 @@ void SetLastError(DWORD error) { lastError = error; }
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templateFile) {
   Record("CreateFileA", nullptr, {access, share, U(security), disposition, flags, U(templateFile)}, name);
-  if (auto s = TakeScript("CreateFileA")) {
+  if (auto s = TakeScriptOrChaos("CreateFileA")) {
     lastError = s->error;
     return INVALID_HANDLE_VALUE;
   }
@@ -282,7 +436,7 @@ BOOL CloseHandle(HANDLE handle) {
 HANDLE CreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState, LPCSTR name) {
   Record("CreateEventA", nullptr, {U(security), static_cast<uint64_t>(manualReset),
                                    static_cast<uint64_t>(initialState), U(name)});
-  if (auto s = TakeScript("CreateEventA")) {
+  if (auto s = TakeScriptOrChaos("CreateEventA")) {
     lastError = s->error;
     return nullptr;
   }
@@ -326,6 +480,17 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
       }
     }
   }
+  if (!info->signalled && S().chaos) {
+    for (auto& op : S().ops) {
+      if (op->done || !op->chaos) continue;  // a finished op's record may be gone
+      if (op->record->hEvent != handle && (op->record->hEvent != nullptr || op->device != handle)) continue;
+      if (Roll(S().chaosConfig.completeInWaitPercent))
+        ChaosFinish(*op);
+      else
+        S().chaosStats.waitTimeouts++;
+      break;
+    }
+  }
   return info->signalled ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
 
@@ -333,6 +498,8 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
   Record("ReadFile", file, {U(buffer), toRead, U(read), U(overlapped)});
   Device* d = DeviceOf(file);
   if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
+  d->lastRead.clear();
+  CheckBuffer("ReadFile", buffer, toRead, true);
   if (read != nullptr) *read = 0;
   Op& op = Begin("ReadFile", file, overlapped);
   op.buffer = buffer;
@@ -351,9 +518,11 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOV
   Device* d = DeviceOf(file);
   if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
   if (written != nullptr) *written = 0;
+  CheckBuffer("WriteFile", buffer, toWrite, false);
   Op& op = Begin("WriteFile", file, overlapped);
   op.buffer = const_cast<void*>(buffer);
   op.size = toWrite;
+  op.sent.assign(static_cast<const char*>(buffer), toWrite);
   return Run("WriteFile", op, written, [d](Op& o) {
     d->written.append(static_cast<const char*>(o.buffer), o.size);
     return o.size;
@@ -378,6 +547,12 @@ BOOL CancelIoEx(HANDLE file, LPOVERLAPPED overlapped) {
   bool found = false;
   for (auto& op : S().ops) {
     if (op->device == file && !op->done && (overlapped == nullptr || op->record == overlapped)) {
+      // The operation may end on its own just before the cancel reaches it.
+      if (op->chaos && Roll(S().chaosConfig.cancelRacePercent)) {
+        S().chaosStats.cancelRaces++;
+        ChaosFinish(*op);
+        continue;
+      }
       Complete(*op, 0, ERROR_OPERATION_ABORTED);
       found = true;
     }
@@ -396,11 +571,20 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID 
   if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
   DWORD error = IsLoopRequest(code) ? (d->loopAnswer ? 0 : d->loopError) : ERROR_INVALID_PARAMETER;
   if (overlapped == nullptr) {
-    if (auto s = TakeScript("DeviceIoControl")) return Fail(s->error == 0 ? ERROR_GEN_FAILURE : s->error);
+    if (auto s = TakeScriptOrChaos("DeviceIoControl")) return Fail(s->error == 0 ? ERROR_GEN_FAILURE : s->error);
     if (returned != nullptr) *returned = 0;
     return error == 0 ? TRUE : Fail(error);
   }
   Op& op = Begin("DeviceIoControl", device, overlapped);
+  if (S().chaos && (!S().scripts.count("DeviceIoControl") || S().scripts["DeviceIoControl"].empty())) {
+    if (auto s = ChaosFailure()) {
+      error = s->error;
+    } else if (Roll(S().chaosConfig.pendPercent)) {
+      S().chaosStats.pended++;
+      op.chaos = true;
+      return Fail(ERROR_IO_PENDING);
+    }
+  }
   if (auto s = TakeScript("DeviceIoControl")) {
     if (s->kind == Script::kPend) {
       op.whenWaited = std::move(s->whenWaited);
@@ -418,7 +602,8 @@ BOOL ClearCommError(HANDLE file, LPDWORD errors, LPCOMSTAT stat) {
   Record("ClearCommError", file, {U(errors), U(stat)});
   Device* d = DeviceOf(file);
   if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
-  if (auto s = TakeScript("ClearCommError")) return Fail(s->error);
+  d->lastRead.clear();  // a new pass begins: notices may follow the last data
+  if (auto s = TakeScriptOrChaos("ClearCommError")) return Fail(s->error);
   if (errors != nullptr) *errors = d->lineErrors;
   d->lineErrors = 0;
   if (stat != nullptr) {
@@ -433,7 +618,7 @@ BOOL GetCommModemStatus(HANDLE file, LPDWORD status) {
   Record("GetCommModemStatus", file, {U(status)});
   Device* d = DeviceOf(file);
   if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
-  if (auto s = TakeScript("GetCommModemStatus")) return Fail(s->error);
+  if (auto s = TakeScriptOrChaos("GetCommModemStatus")) return Fail(s->error);
   *status = d->modemStatus;
   return TRUE;
 }
@@ -444,6 +629,18 @@ BOOL WaitCommEvent(HANDLE file, LPDWORD mask, LPOVERLAPPED overlapped) {
   if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
   Op& op = Begin("WaitCommEvent", file, overlapped);
   op.mask = mask;
+  if (S().chaos && (!S().scripts.count("WaitCommEvent") || S().scripts["WaitCommEvent"].empty())) {
+    if (auto s = ChaosFailure()) {
+      Complete(op, 0, s->error);
+      op.collected = true;
+      return Fail(s->error);
+    }
+    if (Roll(S().chaosConfig.pendPercent)) {
+      S().chaosStats.pended++;
+      op.chaos = true;
+      return Fail(ERROR_IO_PENDING);
+    }
+  }
   if (auto s = TakeScript("WaitCommEvent")) {
     if (s->kind == Script::kPend) {
       op.whenWaited = std::move(s->whenWaited);
@@ -454,7 +651,10 @@ BOOL WaitCommEvent(HANDLE file, LPDWORD mask, LPOVERLAPPED overlapped) {
     return Fail(s->error);
   }
   DWORD ready = d->events & d->eventMask;
-  if (ready == 0) return Fail(ERROR_IO_PENDING);  // waits until an event or a mask change
+  if (ready == 0) {  // waits until an event or a mask change
+    op.chaos = S().chaos;
+    return Fail(ERROR_IO_PENDING);
+  }
   d->events &= ~ready;
   CompleteEvent(op, ready);
   op.collected = true;
@@ -465,7 +665,7 @@ BOOL SetCommMask(HANDLE file, DWORD mask) {
   Record("SetCommMask", file, {mask});
   Device* d = DeviceOf(file);
   if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
-  if (auto s = TakeScript("SetCommMask")) return Fail(s->error);
+  if (auto s = TakeScriptOrChaos("SetCommMask")) return Fail(s->error);
   d->eventMask = mask;
   // A new mask ends an outstanding wait with an empty event mask.
   for (auto& op : S().ops)
@@ -478,7 +678,7 @@ BOOL SetCommMask(HANDLE file, DWORD mask) {
     Record(#GetName, file, {U(value)});                              \
     Device* d = DeviceOf(file);                                      \
     if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);             \
-    if (auto s = TakeScript(#GetName)) return Fail(s->error);        \
+    if (auto s = TakeScriptOrChaos(#GetName)) return Fail(s->error);        \
     *value = d->member;                                              \
     return TRUE;                                                     \
   }                                                                  \
@@ -487,7 +687,7 @@ BOOL SetCommMask(HANDLE file, DWORD mask) {
            std::string(reinterpret_cast<const char*>(value), sizeof *value)); \
     Device* d = DeviceOf(file);                                      \
     if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);             \
-    if (auto s = TakeScript(#SetName)) return Fail(s->error);        \
+    if (auto s = TakeScriptOrChaos(#SetName)) return Fail(s->error);        \
     d->member = *value;                                              \
     return TRUE;                                                     \
   }
@@ -499,7 +699,7 @@ BOOL GetCommProperties(HANDLE file, LPCOMMPROP properties) {
   Record("GetCommProperties", file, {U(properties)});
   Device* d = DeviceOf(file);
   if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
-  if (auto s = TakeScript("GetCommProperties")) return Fail(s->error);
+  if (auto s = TakeScriptOrChaos("GetCommProperties")) return Fail(s->error);
   *properties = d->props;
   return TRUE;
 }
@@ -508,7 +708,7 @@ BOOL SetupComm(HANDLE file, DWORD inQueue, DWORD outQueue) {
   Record("SetupComm", file, {inQueue, outQueue});
   Device* d = DeviceOf(file);
   if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
-  if (auto s = TakeScript("SetupComm")) return Fail(s->error);
+  if (auto s = TakeScriptOrChaos("SetupComm")) return Fail(s->error);
   d->props.dwCurrentRxQueue = inQueue;
   d->props.dwCurrentTxQueue = outQueue;
   return TRUE;
@@ -518,7 +718,7 @@ BOOL EscapeCommFunction(HANDLE file, DWORD function) {
   Record("EscapeCommFunction", file, {function});
   Device* d = DeviceOf(file);
   if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
-  if (auto s = TakeScript("EscapeCommFunction")) return Fail(s->error);
+  if (auto s = TakeScriptOrChaos("EscapeCommFunction")) return Fail(s->error);
   if (function == 0x3D20 || function == 0x3D21) return d->loopAnswer ? TRUE : Fail(d->loopError);
   return TRUE;
 }
@@ -527,7 +727,7 @@ BOOL PurgeComm(HANDLE file, DWORD flags) {
   Record("PurgeComm", file, {flags});
   Device* d = DeviceOf(file);
   if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
-  if (auto s = TakeScript("PurgeComm")) return Fail(s->error);
+  if (auto s = TakeScriptOrChaos("PurgeComm")) return Fail(s->error);
   for (auto& op : S().ops) {
     if (op->device != file || op->done) continue;
     if (((flags & PURGE_TXABORT) && op->fn == "WriteFile") || ((flags & PURGE_RXABORT) && op->fn == "ReadFile"))

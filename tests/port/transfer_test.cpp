@@ -355,6 +355,24 @@ TEST_F(TransferTest, ReadThatNeverCompletesIsCancelledBeforeTheBoxAndTheRecordIs
   EXPECT_THAT(fake::Violations(), IsEmpty());
 }
 
+// The read ends with data just as its wait runs out, so the cancel finds
+// nothing to cancel: the bytes have left the driver and must not be dropped.
+TEST_F(TransferTest, ReadEndingJustBeforeItsCancelKeepsItsBytes) {
+  fake::PendNext("ReadFile", [](fake::Op& op) {
+    fake::CompleteRead(op, "late");
+    ResetEvent(op.record->hEvent);  // seen only after the wait has given up
+  });
+  char buffer[16] = {};
+  DWORD received = 0;
+  EXPECT_EQ(port->ComIn(buffer, 10, &received), 0);
+  EXPECT_EQ(received, 4u);
+  EXPECT_EQ(std::string(buffer, 4), "late");
+  EXPECT_THAT(CallsAmong({"WaitForSingleObject", "CancelIoEx", "GetOverlappedResult", "MessageBoxA"}),
+              ElementsAre("WaitForSingleObject", "CancelIoEx", "GetOverlappedResult", "MessageBoxA"));
+  EXPECT_THAT(fake::BoxTexts(), ElementsAre("ComIn Pending Failed!: 258 ,Wanted: 10"));
+  EXPECT_EQ(fake::OutstandingCount(), 0);
+}
+
 // ---------------------------------------------------------------- QueueStatus
 
 TEST_F(TransferTest, QueueStatusReportsTheDriversCounts) {
