@@ -38,6 +38,7 @@ ComPort::ComPort()
       dcb{},
       modemStatusFailed(0),
       eventWaitFailed(0),
+      queueStatusFailed(0),
       inPass(0),
       closePending(0),
       captureFailed(0) {

@@ -46,6 +46,7 @@ struct ComPort {
   // Beyond the record above:
   int modemStatusFailed;  // GetCommModemStatus failure already shown; cleared on success
   int eventWaitFailed;    // a failed event wait already shown; cleared when one completes
+  int queueStatusFailed;  // the ClearCommError notice already shown; cleared when it works
   std::vector<char> txCopy;  // the bytes of the write in flight, kept until it completes
   int inPass;             // a poll pass on this port is running (maybe inside a message box)
   int closePending;       // its window is gone; free the port when the pass ends

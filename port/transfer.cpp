@@ -106,15 +106,21 @@ int ComPort::QueueStatus(DWORD* outCount, DWORD* inCount) {
   COMSTAT stat = {};
   if (!ClearCommError(handle, &errors, &stat)) {
     DWORD error = GetLastError();
-    std::snprintf(g_app.scratchText, sizeof g_app.scratchText, "<ERR %xH,ClearCommError, %s, handle:%x>",
-                  static_cast<unsigned>(error), portName,
-                  static_cast<unsigned>(reinterpret_cast<uintptr_t>(handle)));
-    AddText(g_app.scratchText, 0);
+    // Once until the driver answers again: a notice on every tick would push
+    // everything received before the failure off the screen within seconds.
+    if (!queueStatusFailed) {
+      queueStatusFailed = 1;
+      std::snprintf(g_app.scratchText, sizeof g_app.scratchText, "<ERR %xH,ClearCommError, %s, handle:%x>",
+                    static_cast<unsigned>(error), portName,
+                    static_cast<unsigned>(reinterpret_cast<uintptr_t>(handle)));
+      AddText(g_app.scratchText, 0);
+    }
     // No COMSTAT came back: report empty queues so nothing is read or sent on guesswork.
     *outCount = 0;
     *inCount = 0;
     return 0;
   }
+  queueStatusFailed = 0;
   if (errors != 0) ShowLineErrors(errors);
   *outCount = stat.cbOutQue;
   *inCount = stat.cbInQue;

@@ -414,6 +414,28 @@ TEST_F(TransferTest, QueueStatusFailureGoesToTheScreenAndReportsEmptyQueues) {
   EXPECT_THAT(fake::BoxTexts(), IsEmpty());
 }
 
+TEST_F(TransferTest, AFailingClearCommErrorIsNotedOnceUntilItWorksAgain) {
+  DWORD out = 9, in = 9;
+  port->AddText("received before", 0);
+  for (int tick = 0; tick < 50; tick++) {
+    fake::FailNext("ClearCommError", ERROR_BAD_COMMAND);
+    port->QueueStatus(&out, &in);
+    EXPECT_EQ(out, 0u);
+    EXPECT_EQ(in, 0u);
+  }
+  std::string row = port->screenRows[0].text;
+  EXPECT_EQ(row.rfind("received before<ERR 16H,ClearCommError, COM1, handle:", 0), 0u) << row;
+  EXPECT_EQ(port->cursorRow, 0);  // one notice, not fifty: what came before is still on screen
+  port->QueueStatus(&out, &in);   // the driver answers again
+  fake::FailNext("ClearCommError", ERROR_BAD_COMMAND);
+  port->QueueStatus(&out, &in);
+  std::string shown;  // rows 0 up to the cursor: the ring has not wrapped here
+  for (int r = 0; r <= port->cursorRow; r++) shown += port->screenRows[r].text;
+  int notices = 0;
+  for (size_t at = 0; (at = shown.find("ClearCommError", at)) != std::string::npos; at++) notices++;
+  EXPECT_EQ(notices, 2) << shown;
+}
+
 TEST_F(TransferTest, QueueStatusErrorNumberIsLowerCaseHex) {
   fake::FailNext("ClearCommError", 0xABC);
   DWORD out = 0, in = 0;
