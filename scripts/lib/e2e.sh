@@ -12,6 +12,8 @@ wine_start_display
 cable_start e2e 5 6
 
 export PLIX_E2E_PORT=COM5 PLIX_E2E_FAR=COM6 PLIX_E2E_MISSING=COM9
+# The soak and hostile tests start cables of their own with wine.sh from here.
+export PLIX_ROOT
 # e2e_app starts the program itself; it runs in a directory of its own, where
 # its capture files land. Paths are relative to this directory, which is the
 # drivers' current directory under Wine too.

@@ -1,5 +1,9 @@
 #include "plix_app.h"
 
+#include <winternl.h>
+
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -67,9 +71,16 @@ PlixApp::~PlixApp() {
 bool PlixApp::Start(const std::string& exe, const std::string& workdir, std::string* why) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
-  std::string commandLine = "\"" + exe + "\"";
-  if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, workdir.c_str(), &startup,
-                      &process_)) {
+  // The program ignores its arguments; a tag there lets Measure find its
+  // Linux process, whose /proc cmdline Wine sets to the Windows command line.
+  static unsigned started = 0;
+  char tag[48];
+  std::snprintf(tag, sizeof tag, "plix-app-%08lx-%08lx-%04u", GetCurrentProcessId(), GetTickCount(), ++started);
+  tag_ = tag;
+  std::string commandLine = "\"" + exe + "\" " + tag_;
+  BOOL created = CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, workdir.c_str(),
+                                &startup, &process_);
+  if (!created) {
     *why = "CreateProcess " + exe + " in " + workdir + " failed: " + std::to_string(GetLastError());
     process_ = {};
     return false;
@@ -218,6 +229,97 @@ DWORD PlixApp::CloseAndWait(DWORD milliseconds) {
   return code;
 }
 
+bool PlixApp::Answers(DWORD milliseconds, DWORD* took) const {
+  DWORD start = GetTickCount();
+  DWORD_PTR result = 0;
+  LRESULT answered = SendMessageTimeoutA(frame_, WM_NULL, 0, 0, SMTO_NORMAL, milliseconds, &result);
+  if (took != nullptr) *took = GetTickCount() - start;
+  return answered != 0;
+}
+
+namespace {
+// The size of the handle table the Wine server keeps for process `pid`
+// (what it reports as HandleCount: allocated entries, in powers of two, not
+// the handles in use); 0 if it gave none.
+long HandleTableSize(DWORD pid) {
+  using Query = NTSTATUS(WINAPI*)(SYSTEM_INFORMATION_CLASS, PVOID, ULONG, PULONG);
+  auto query = reinterpret_cast<Query>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+  if (query == nullptr) return 0;
+  std::vector<unsigned char> buffer(1 << 20);
+  ULONG needed = 0;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    NTSTATUS status = query(SystemProcessInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+    if (status == 0) break;
+    if (attempt == 3) return 0;
+    buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 65536));
+  }
+  for (size_t offset = 0;;) {
+    const auto* entry = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(buffer.data() + offset);
+    if (static_cast<DWORD>(reinterpret_cast<uintptr_t>(entry->UniqueProcessId)) == pid)
+      return static_cast<long>(entry->HandleCount);
+    if (entry->NextEntryOffset == 0) return 0;
+    offset += entry->NextEntryOffset;
+  }
+}
+
+// The handles open in `process`: every handle value of its table that can be
+// duplicated into this process (the Wine server numbers them 4, 8, 12, ...).
+long OpenHandles(HANDLE process, DWORD pid) {
+  long size = HandleTableSize(pid);
+  if (size <= 0) size = 4096;
+  long open = 0;
+  for (long index = 1; index <= size; ++index) {
+    HANDLE copy = nullptr;
+    HANDLE value = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(index) * 4);
+    if (DuplicateHandle(process, value, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+      CloseHandle(copy);
+      ++open;
+    } else if (GetLastError() != ERROR_INVALID_HANDLE) {
+      ++open;  // a handle that exists but will not be copied
+    }
+  }
+  return open;
+}
+}  // namespace
+
+bool PlixApp::Measure(Figures* out, std::string* why) {
+  std::string output;
+  if (unixPid_ == 0) {
+    std::string find =
+        "for p in /proc/[0-9]*; do grep -qa " + tag_.substr(0, 8) + "[" + tag_.substr(8, 1) + "]" + tag_.substr(9) + " $p/cmdline 2>/dev/null && echo ${p#/proc/}; done";
+    char dir[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, dir);
+    if (!RunLinuxShell(find, dir, &output, 10000)) {
+      *why = "no answer from the Linux shell";
+      return false;
+    }
+    int pid = 0, more = 0;
+    if (std::sscanf(output.c_str(), "%d %d", &pid, &more) != 1 || pid <= 0) {
+      *why = "not one Linux process with tag " + tag_ + ": '" + output + "'";
+      return false;
+    }
+    unixPid_ = pid;
+  }
+  std::string proc = "/proc/" + std::to_string(unixPid_);
+  std::string read = "ls " + proc + "/fd | wc -l; sed -n 's/^VmRSS:[^0-9]*//p' " + proc + "/status";
+  char dir[MAX_PATH] = {};
+  GetCurrentDirectoryA(MAX_PATH, dir);
+  if (!RunLinuxShell(read, dir, &output, 10000)) {
+    *why = "no answer from the Linux shell";
+    return false;
+  }
+  Figures figures;
+  figures.unixPid = unixPid_;
+  if (std::sscanf(output.c_str(), "%d %ld", &figures.fds, &figures.rssKb) != 2) {
+    *why = "cannot read " + proc + ": '" + output + "'";
+    return false;
+  }
+  figures.handles = OpenHandles(process_.hProcess, pid());
+  *out = figures;
+  return true;
+}
+
 std::string ControlText(HWND dialog, int id) {
   char text[256] = {};
   GetDlgItemTextA(dialog, id, text, sizeof text);
@@ -301,6 +403,27 @@ bool RunLinuxShell(const std::string& command, const std::string& workdir, std::
   in.close();
   DeleteFileA(result.c_str());
   return true;
+}
+
+bool StartCable(const std::string& name, int nearCom, int farCom, const std::string& workdir, std::string* why) {
+  std::string output;
+  std::string command = "bash -c '. $PLIX_ROOT/scripts/lib/wine.sh && cable_start " + name + " " +
+                        std::to_string(nearCom) + " " + std::to_string(farCom) + " && echo cable-ready'";
+  if (!RunLinuxShell(command, workdir, &output, 15000)) {
+    *why = "no answer from the Linux shell";
+    return false;
+  }
+  if (output.find("cable-ready") == std::string::npos) {
+    *why = "cable_start " + name + " failed (is PLIX_ROOT set?): " + output;
+    return false;
+  }
+  return true;
+}
+
+bool StopCable(const std::string& name, const std::string& workdir) {
+  std::string output;
+  return RunLinuxShell("bash -c '. $PLIX_ROOT/scripts/lib/wine.sh && cable_stop " + name + "'", workdir, &output,
+                       15000);
 }
 
 namespace {

@@ -32,6 +32,7 @@ class PlixApp {
   bool Start(const std::string& exe, const std::string& workdir, std::string* why);
 
   DWORD pid() const { return process_.dwProcessId; }
+  HANDLE process() const { return process_.hProcess; }
   HWND frame() const { return frame_; }
   HWND client() const { return client_; }
 
@@ -73,8 +74,25 @@ class PlixApp {
   DWORD CloseAndWait(DWORD milliseconds);
   bool Running() const;
 
+  // Whether the frame answers a window message (WM_NULL, sent) within
+  // `milliseconds`; *took gets how long the answer took.
+  bool Answers(DWORD milliseconds, DWORD* took) const;
+
+  // The program as Linux and the Wine server see it: its Linux process id
+  // (found by a tag Start puts on its command line), the entries of
+  // /proc/PID/fd, VmRSS, and the Windows handles the Wine server holds for it.
+  struct Figures {
+    int unixPid = 0;
+    int fds = -1;
+    long rssKb = -1;
+    long handles = -1;  // handle values of its table that are in use
+  };
+  bool Measure(Figures* out, std::string* why);
+
  private:
   PROCESS_INFORMATION process_{};
+  std::string tag_;  // on the program's command line, unique to this start
+  int unixPid_ = 0;
   HWND frame_ = nullptr;
   HWND client_ = nullptr;
 };
@@ -99,6 +117,12 @@ std::string MessageBoxText(HWND box);
 // through a file in `workdir`.
 bool RunLinuxShell(const std::string& command, const std::string& workdir, std::string* output,
                    DWORD milliseconds);
+
+// Starts a null-modem cable NAME between COM<near> and COM<far> (as the
+// scripts do, with scripts/lib/wine.sh under $PLIX_ROOT), or stops it; the
+// cable goes away with the test prefix's cleanup at the latest.
+bool StartCable(const std::string& name, int nearCom, int farCom, const std::string& workdir, std::string* why);
+bool StopCable(const std::string& name, const std::string& workdir);
 
 // Key events of one keystroke (with Shift and Ctrl around it), and of the
 // keystrokes that type letters, digits and spaces.

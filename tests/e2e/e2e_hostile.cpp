@@ -1,0 +1,261 @@
+// The real plix32.exe under Wine in hostile conditions: the far end of a
+// cable vanishing while the port receives, a capture file that cannot be
+// created, and odd names typed into the port name dialog.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "msgbox_watcher.h"
+#include "plix_app.h"
+
+namespace {
+
+constexpr int kOpenPortBase = 499;  // command 499 + n opens COMn
+constexpr int kOther = 539;
+constexpr int kClose = 200, kSaveToDisk = 212;
+constexpr int kPortNameEdit = 370;
+const char kModemBox[] = "GetCommModemStatus Error:50";
+
+std::string Full(const std::string& path) {
+  char buffer[MAX_PATH] = {};
+  GetFullPathNameA(path.c_str(), MAX_PATH, buffer, nullptr);
+  return buffer;
+}
+
+size_t Occurrences(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++n;
+  return n;
+}
+
+std::string Joined(const std::vector<std::string>& texts) {
+  std::string out;
+  for (const std::string& t : texts) out += "[" + t + "] ";
+  return out;
+}
+
+class Hostile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    port_ = EnvOr("PLIX_E2E_PORT", "COM5");
+    far_ = EnvOr("PLIX_E2E_FAR", "COM6");
+    workdir_ = Full(EnvOr("PLIX_E2E_WORKDIR", "build\\e2e-app"));
+    CreateDirectoryA(workdir_.c_str(), nullptr);
+  }
+
+  void Start(const std::string& directory) {
+    std::string why;
+    ASSERT_TRUE(app_.Start(Full(EnvOr("PLIX_EXE", "build\\win64\\plix32.exe")), directory, &why)) << why;
+    boxes_ = std::make_unique<MessageBoxWatcher>(app_.pid());
+  }
+
+  void TearDown() override {
+    if (app_.Running()) {
+      EXPECT_EQ(app_.CloseAndWait(10000), 0u) << "the program did not end cleanly";
+    }
+    boxes_.reset();
+  }
+
+  std::string port_, far_, workdir_;
+  PlixApp app_;
+  std::unique_ptr<MessageBoxWatcher> boxes_;
+};
+
+// --- The far end vanishes ----------------------------------------------------
+
+TEST_F(Hostile, FarEndOfTheCableVanishesWhileThePortReceives) {
+  // A cable of its own (COM11 <-> COM12): it does not come back.
+  std::string why;
+  ASSERT_TRUE(StartCable("hostile", 11, 12, workdir_, &why)) << why;
+  Start(workdir_);
+  app_.Command(kOpenPortBase + 11);
+  HWND terminal = app_.WaitForTerminal("COM11", 5000);
+  ASSERT_NE(terminal, nullptr);
+  ASSERT_TRUE(boxes_->WaitFor(1, 3000));
+
+  FarEnd cable("COM12");
+  ASSERT_TRUE(cable.ok()) << cable.error();
+  std::atomic<bool> stop{false};
+  std::atomic<int> writes{0};
+  std::thread writer([&] {
+    while (!stop && cable.Write("data from the far end\r\n")) {
+      ++writes;
+      Sleep(20);
+    }
+  });
+  EXPECT_TRUE(app_.WaitForScreen(terminal, "data from the far end", 3000)) << app_.Screen(terminal);
+  Sleep(500);  // receiving for a while
+
+  std::string out;
+  ASSERT_TRUE(RunLinuxShell("kill $(cat $WINEPREFIX/cables/hostile/socat.pid) && echo killed", workdir_, &out, 10000));
+  ASSERT_NE(out.find("killed"), std::string::npos) << out;
+  int writesAtKill = writes;
+
+  // Six seconds with the cable gone: the frame answers all the while, and
+  // the boxes stop coming after the first seconds.
+  int asked = 0;
+  DWORD slowest = 0;
+  size_t boxesAfter2s = 0;
+  DWORD since = GetTickCount();
+  while (GetTickCount() - since < 6000) {
+    DWORD took = 0;
+    EXPECT_TRUE(app_.Answers(1000, &took)) << "no answer to WM_NULL " << GetTickCount() - since << " ms after the kill";
+    slowest = std::max(slowest, took);
+    ++asked;
+    if (boxesAfter2s == 0 && GetTickCount() - since >= 2000) boxesAfter2s = boxes_->Texts().size();
+    Sleep(100);
+  }
+  stop = true;
+  writer.join();
+  std::vector<std::string> texts = boxes_->Texts();
+  std::string screen = app_.Screen(terminal);
+  screen.erase(std::remove(screen.begin(), screen.end(), '\n'), screen.end());  // rows wrap at 80
+  std::printf("hostile: far end killed: %d boxes in all, %d of them after the kill (%d within 2 s): %s\n",
+              static_cast<int>(texts.size()), static_cast<int>(texts.size()) - 1,
+              static_cast<int>(boxesAfter2s) - 1, Joined(texts).c_str());
+  std::printf("hostile: far end killed: WM_NULL answered %d times, slowest %lu ms; writes before kill %d, after %d\n",
+              asked, slowest, writesAtKill, writes - writesAtKill);
+  std::vector<std::string> rows = app_.Rows(terminal);
+  std::printf("hostile: far end killed: last screen row: %s\n", rows.empty() ? "" : rows.back().c_str());
+  std::fflush(stdout);
+
+  // The failure is on the screen; at most a few boxes, and none after the first seconds.
+  EXPECT_NE(screen.find("ClearCommError, COM11"), std::string::npos) << screen;
+  ASSERT_GE(texts.size(), 1u);
+  EXPECT_EQ(texts[0], kModemBox);
+  EXPECT_LE(texts.size() - 1, 3u) << Joined(texts);
+  EXPECT_EQ(texts.size(), boxesAfter2s) << "boxes still coming: " << Joined(texts);
+
+  // The port can be closed; the program runs on.
+  app_.Command(kClose);
+  EXPECT_TRUE(WaitUntil([&] { return app_.Terminals().empty(); }, 5000)) << "Close left the window";
+  EXPECT_TRUE(app_.Running());
+  EXPECT_TRUE(app_.Answers(1000, nullptr));
+  StopCable("hostile", workdir_);
+}
+
+// --- Save To Disk where the file cannot be created -----------------------------
+
+TEST_F(Hostile, SaveToDiskWhereTheCaptureFileCannotBeCreated) {
+  // Root ignores permissions: a directory in the file's place stops it for anyone.
+  std::string directory = workdir_ + "\\unwritable";
+  std::string capture = directory + "\\k" + port_.substr(1) + ".txt";
+  CreateDirectoryA(directory.c_str(), nullptr);
+  DeleteFileA(capture.c_str());
+  RemoveDirectoryA(capture.c_str());
+  ASSERT_TRUE(CreateDirectoryA(capture.c_str(), nullptr)) << GetLastError();
+  Start(directory);
+
+  FarEnd cable(far_);
+  ASSERT_TRUE(cable.ok()) << cable.error();
+  app_.Command(kOpenPortBase + std::stoi(port_.substr(3)));
+  HWND terminal = app_.WaitForTerminal(port_.c_str(), 5000);
+  ASSERT_NE(terminal, nullptr);
+  ASSERT_TRUE(boxes_->WaitFor(1, 3000));
+  app_.Command(kSaveToDisk);
+  Sleep(200);
+
+  const std::string notice = "<Save To Disk failed: k" + port_.substr(1) + ".txt>";
+  auto screen = [&] {
+    std::string s = app_.Screen(terminal);
+    s.erase(std::remove(s.begin(), s.end(), '\n'), s.end());  // rows wrap at 80
+    return s;
+  };
+  // Several blocks, each read on a tick of its own: one notice, all the data.
+  for (int i = 1; i <= 4; ++i) {
+    std::string line = "block " + std::to_string(i) + " of four\r\n";
+    ASSERT_TRUE(cable.Write(line));
+    ASSERT_TRUE(app_.WaitForScreen(terminal, "block " + std::to_string(i) + " of four", 3000)) << app_.Screen(terminal);
+    Sleep(150);
+  }
+  EXPECT_EQ(Occurrences(screen(), notice), 1u) << app_.Screen(terminal);
+
+  // Saving works again once the file can be made; a new failure is shown again.
+  ASSERT_TRUE(RemoveDirectoryA(capture.c_str())) << GetLastError();
+  ASSERT_TRUE(cable.Write("saved line\r\n"));
+  ASSERT_TRUE(app_.WaitForScreen(terminal, "saved line", 3000));
+  auto fileBytes = [&] {
+    std::ifstream in(capture, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  EXPECT_TRUE(WaitUntil([&] { return fileBytes() == "saved line\r\n"; }, 2000)) << "capture holds '" << fileBytes() << "'";
+  EXPECT_EQ(Occurrences(screen(), notice), 1u);
+  ASSERT_TRUE(DeleteFileA(capture.c_str()));
+  ASSERT_TRUE(CreateDirectoryA(capture.c_str(), nullptr));
+  ASSERT_TRUE(cable.Write("lost again\r\n"));
+  ASSERT_TRUE(app_.WaitForScreen(terminal, "lost again", 3000));
+  EXPECT_TRUE(WaitUntil([&] { return Occurrences(screen(), notice) == 2; }, 1000)) << app_.Screen(terminal);
+  std::printf("hostile: save to disk: screen\n%s\n", app_.Screen(terminal).c_str());
+
+  app_.Command(kSaveToDisk);
+  EXPECT_EQ(boxes_->Texts(), std::vector<std::string>{kModemBox}) << "boxes besides the modem status one";
+  EXPECT_TRUE(app_.Running());
+  RemoveDirectoryA(capture.c_str());
+}
+
+// --- Odd port names typed into "Other" ---------------------------------------
+
+TEST_F(Hostile, OddPortNamesTypedIntoOther) {
+  Start(workdir_);
+  const std::string longest = "ThirtySevenCharacterPortName123456789";
+  ASSERT_EQ(longest.size(), 37u);
+  for (const std::string& name : {longest, std::string("..\\x"), std::string("a/b:c"),
+                                  std::string("%s%n%s%n%x"), std::string("COM%n5")}) {
+    // What the system says to this name, asked the way the program asks.
+    std::string path = "\\\\.\\" + name;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_EQ(h, INVALID_HANDLE_VALUE) << name << " opens here";
+    DWORD error = GetLastError();
+
+    app_.Command(kOther);
+    HWND dialog = app_.WaitForDialog(kPortNameEdit, 5000);
+    ASSERT_NE(dialog, nullptr) << name;
+    // The field does not scroll, so typing would stop at its edge.
+    SetDlgItemTextA(dialog, kPortNameEdit, name.c_str());
+    ASSERT_EQ(ControlText(dialog, kPortNameEdit), name);
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(boxes_->WaitFor(2, 5000)) << name << ": " << Joined(boxes_->Texts());
+    Sleep(300);  // a third box would be here by now
+    std::vector<std::string> texts = boxes_->Take();
+    std::printf("hostile: name '%s' (%zu characters): %s\n", name.c_str(), name.size(), Joined(texts).c_str());
+    ASSERT_EQ(texts.size(), 2u) << Joined(texts);
+    EXPECT_EQ(texts[0], "Error from CreateFile: " + std::to_string(error) + " " + name + " 0");
+    EXPECT_EQ(texts[1], "Port failed to open.");
+    EXPECT_TRUE(app_.Terminals().empty());
+    ASSERT_TRUE(app_.Running()) << name;
+    EXPECT_TRUE(app_.Answers(1000, nullptr)) << name;
+  }
+
+  // An empty name: nothing at all.
+  app_.Command(kOther);
+  HWND dialog = app_.WaitForDialog(kPortNameEdit, 5000);
+  ASSERT_NE(dialog, nullptr);
+  SetDlgItemTextA(dialog, kPortNameEdit, "");
+  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 3000));
+  Sleep(600);
+  EXPECT_TRUE(boxes_->Texts().empty()) << Joined(boxes_->Texts());
+  EXPECT_TRUE(app_.Terminals().empty());
+  EXPECT_TRUE(app_.Running());
+
+  // The program still opens a real port afterwards.
+  app_.Command(kOther);
+  dialog = app_.WaitForDialog(kPortNameEdit, 5000);
+  ASSERT_NE(dialog, nullptr);
+  SetDlgItemTextA(dialog, kPortNameEdit, port_.c_str());
+  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  HWND terminal = app_.WaitForTerminal(port_.c_str(), 5000);
+  ASSERT_NE(terminal, nullptr);
+  EXPECT_TRUE(app_.WaitForScreen(terminal, "<Port Opened>", 3000));
+}
+
+}  // namespace
