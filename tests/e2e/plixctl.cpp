@@ -10,6 +10,11 @@
 //   plixctl command ID...    posts each menu command ID to the frame (for
 //                            example 213, Send Test Data), then answers boxes.
 //   plixctl boxes            answers the boxes showing now and prints them.
+//   plixctl minimize         minimizes every terminal window (WM_SYSCOMMAND
+//                            SC_MINIMIZE), so that its client area is empty
+//                            and painting draws nothing (for measurements).
+//   plixctl size             prints the client size of each terminal window
+//                            and the text lines it shows (14 pixels each).
 //   plixctl quit             closes the frame and waits for it to go.
 //
 // Prints "terminals=N boxes=N" and each box text; exits 1 when the frame is
@@ -21,6 +26,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "msgbox_watcher.h"
 
 namespace {
 
@@ -37,11 +44,8 @@ BOOL CALLBACK AnswerBox(HWND window, LPARAM) {
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
   if (pid != framePid || !IsWindowVisible(window)) return TRUE;
-  char cls[32] = {};
-  GetClassNameA(window, cls, sizeof cls);
-  if (std::strcmp(cls, "#32770") != 0) return TRUE;
+  if (!IsMessageBox(window)) return TRUE;
   HWND text = GetDlgItem(window, kMessageTextId);
-  if (text == nullptr || FindWindowExA(window, nullptr, "Edit", nullptr) != nullptr) return TRUE;
   for (HWND w : answered)
     if (w == window) return TRUE;
   char buffer[512] = {};
@@ -69,6 +73,26 @@ BOOL CALLBACK CountTerminal(HWND window, LPARAM count) {
   char cls[32] = {};
   GetClassNameA(window, cls, sizeof cls);
   if (std::strcmp(cls, "PlixDraw") == 0) ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
+BOOL CALLBACK MinimizeTerminal(HWND window, LPARAM count) {
+  char cls[32] = {};
+  GetClassNameA(window, cls, sizeof cls);
+  if (std::strcmp(cls, "PlixDraw") != 0) return TRUE;
+  PostMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
+BOOL CALLBACK PrintTerminalSize(HWND window, LPARAM) {
+  char cls[32] = {};
+  GetClassNameA(window, cls, sizeof cls);
+  if (std::strcmp(cls, "PlixDraw") != 0) return TRUE;
+  RECT client = {};
+  GetClientRect(window, &client);
+  int height = client.bottom - client.top;
+  std::printf("client=%ldx%d lines=%d\n", client.right - client.left, height, height / 14 - 1);
   return TRUE;
 }
 
@@ -138,7 +162,7 @@ int Quit() {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: plixctl open SAVE N... | command ID... | boxes | quit\n");
+    std::fprintf(stderr, "usage: plixctl open SAVE N... | command ID... | boxes | minimize | size | quit\n");
     return 2;
   }
   std::string command = argv[1];
@@ -157,6 +181,17 @@ int main(int argc, char** argv) {
   if (command == "boxes") {
     Settle(500, 5000);
     std::printf("terminals=%d boxes=%d\n", Terminals(), boxCount);
+    return 0;
+  }
+  if (command == "minimize") {
+    int n = 0;
+    EnumChildWindows(frame, MinimizeTerminal, reinterpret_cast<LPARAM>(&n));
+    Settle(500, 5000);
+    std::printf("minimized=%d boxes=%d\n", n, boxCount);
+    return 0;
+  }
+  if (command == "size") {
+    EnumChildWindows(frame, PrintTerminalSize, 0);
     return 0;
   }
   if (command == "quit") return Quit();
