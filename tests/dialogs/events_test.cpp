@@ -97,6 +97,25 @@ TEST_F(EventsDialogTest, OkStoresTheBoxesInThePortAndTheDriver) {
   }
 }
 
+TEST_F(EventsDialogTest, TheNextPollStartsOrStopsTheEventWait) {
+  OpenDialog();
+  Check(320, true);  // EV_CTS
+  Press(IDOK);
+  PollAllPorts();
+  ASSERT_EQ(fake::CallsTo("WaitCommEvent").size(), 1u);
+  EXPECT_EQ(port->eventPending, 1);
+
+  OpenDialog();
+  Command(kButton335);  // "All Off"
+  Press(IDOK);
+  EXPECT_EQ(port->eventMask, 0u);
+  PollAllPorts();  // the new mask ended the wait: collected, and none started again
+  PollAllPorts();
+  EXPECT_EQ(fake::CallsTo("WaitCommEvent").size(), 1u);
+  EXPECT_EQ(port->eventPending, 0);
+  EXPECT_STREQ(port->screenRows[port->cursorRow].text, "<EV_NONE>");
+}
+
 TEST_F(EventsDialogTest, RefusedMaskIsKeptSilently) {
   OpenDialog();
   Check(321, true);
