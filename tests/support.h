@@ -3,12 +3,38 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "app/globals.h"
 #include "fake.h"
 #include "port/comport.h"
+
+// Makes a fresh directory the current one for its lifetime (capture files
+// land in the current directory), then goes back and removes it.
+class ScratchDirectory {
+ public:
+  ScratchDirectory() {
+    char pattern[] = "/tmp/plix-test-XXXXXX";
+    if (mkdtemp(pattern) == nullptr || getcwd(previous_, sizeof previous_) == nullptr || chdir(pattern) != 0)
+      ADD_FAILURE() << "no scratch directory";
+    path_ = pattern;
+  }
+  ~ScratchDirectory() {
+    if (chdir(previous_) != 0) ADD_FAILURE() << "cannot go back to " << previous_;
+    std::string cleanup = "rm -rf " + path_;
+    if (std::system(cleanup.c_str()) != 0) ADD_FAILURE() << "cannot remove " << path_;
+  }
+  ScratchDirectory(const ScratchDirectory&) = delete;
+  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+ private:
+  std::string path_;
+  char previous_[4096] = {};
+};
 
 class FakeWinTest : public ::testing::Test {
  protected:

@@ -13,6 +13,7 @@
 
 #include "msgbox_watcher.h"
 #include "plix_app.h"
+#include "program_test.h"
 
 namespace {
 
@@ -24,12 +25,6 @@ constexpr int kPortNameEdit = 370;
 
 const char kModemBox[] = "GetCommModemStatus Error:50";
 const char kInputsBox[] = "These are inputs, so cannot be controlled!";
-
-std::string Full(const std::string& path) {
-  char buffer[MAX_PATH] = {};
-  GetFullPathNameA(path.c_str(), MAX_PATH, buffer, nullptr);
-  return buffer;
-}
 
 std::string Hex(const std::string& bytes) {
   std::string out;
@@ -45,37 +40,18 @@ size_t Count(const std::vector<std::string>& texts, const std::string& text) {
   return static_cast<size_t>(std::count(texts.begin(), texts.end(), text));
 }
 
-class PlixExe : public ::testing::Test {
+class PlixExe : public ProgramTest {
  protected:
   void SetUp() override {
-    port_ = EnvOr("PLIX_E2E_PORT", "COM5");
-    far_ = EnvOr("PLIX_E2E_FAR", "COM6");
-    missing_ = EnvOr("PLIX_E2E_MISSING", "COM9");
-    workdir_ = Full(EnvOr("PLIX_E2E_WORKDIR", "build\\e2e-app"));
-    CreateDirectoryA(workdir_.c_str(), nullptr);
-    std::string why;
-    ASSERT_TRUE(app_.Start(Full(EnvOr("PLIX_EXE", "build\\win64\\plix32.exe")), workdir_, &why)) << why;
-    boxes_ = std::make_unique<MessageBoxWatcher>(app_.pid());
+    ProgramTest::SetUp();
+    StartIn(workdir_);
   }
-
-  void TearDown() override {
-    if (app_.Running()) {
-      EXPECT_EQ(app_.CloseAndWait(10000), 0u) << "the program did not end cleanly";
-    }
-    boxes_.reset();
-  }
-
-  static int Number(const std::string& com) { return std::stoi(com.substr(3)); }
 
   // Opens a COM port from the Port menu and waits for its terminal window.
   HWND OpenFromMenu(const std::string& com) {
     app_.Command(kOpenPortBase + Number(com));
     return app_.WaitForTerminal(com.c_str(), 5000);
   }
-
-  std::string port_, far_, missing_, workdir_;
-  PlixApp app_;
-  std::unique_ptr<MessageBoxWatcher> boxes_;
 };
 
 // --- Opening ports ---------------------------------------------------------

@@ -28,12 +28,6 @@ const int kEventBoxes[] = {IDC_EV_RXCHAR, IDC_EV_RXFLAG,   IDC_EV_TXEMPTY, IDC_E
 const int kTimeoutBoxes[] = {IDC_READINTERVAL, IDC_READMULTIPLIER, IDC_READCONSTANT, IDC_WRITEMULTIPLIER,
                              IDC_WRITECONSTANT};
 
-std::string Full(const std::string& path) {
-  char buffer[MAX_PATH] = {};
-  GetFullPathNameA(path.c_str(), MAX_PATH, buffer, nullptr);
-  return buffer;
-}
-
 std::string Num(unsigned long value) { return std::to_string(value); }
 
 // Every member of a DCB, so that two blocks compare as text with a readable diff.
@@ -117,10 +111,10 @@ class Dialogs : public ::testing::Test {
     port_ = EnvOr("PLIX_E2E_PORT", "COM5");
     nearPty_ = EnvOr("CABLE_NEAR", "");
     ASSERT_FALSE(nearPty_.empty()) << "CABLE_NEAR (the Linux end of " << port_ << ") is not set; run scripts/lib/e2e.sh";
-    workdir_ = Full(EnvOr("PLIX_E2E_WORKDIR", "build\\e2e-app"));
+    workdir_ = FullPath(EnvOr("PLIX_E2E_WORKDIR", "build\\e2e-app"));
     CreateDirectoryA(workdir_.c_str(), nullptr);
     std::string why;
-    ASSERT_TRUE(app_.Start(Full(EnvOr("PLIX_EXE", "build\\win64\\plix32.exe")), workdir_, &why)) << why;
+    ASSERT_TRUE(app_.Start(FullPath(EnvOr("PLIX_EXE", "build\\win64\\plix32.exe")), workdir_, &why)) << why;
     app_.Command(kOpenPortBase + std::stoi(port_.substr(3)));
     terminal_ = app_.WaitForTerminal(port_.c_str(), 5000);
     ASSERT_NE(terminal_, nullptr) << "no terminal window for " << port_;

@@ -15,6 +15,7 @@
 
 #include "msgbox_watcher.h"
 #include "plix_app.h"
+#include "program_test.h"
 
 namespace {
 
@@ -23,12 +24,6 @@ constexpr int kOther = 539;
 constexpr int kClose = 200, kSaveToDisk = 212;
 constexpr int kPortNameEdit = 370;
 const char kModemBox[] = "GetCommModemStatus Error:50";
-
-std::string Full(const std::string& path) {
-  char buffer[MAX_PATH] = {};
-  GetFullPathNameA(path.c_str(), MAX_PATH, buffer, nullptr);
-  return buffer;
-}
 
 size_t Occurrences(const std::string& text, const std::string& what) {
   size_t n = 0;
@@ -42,32 +37,7 @@ std::string Joined(const std::vector<std::string>& texts) {
   return out;
 }
 
-class Hostile : public ::testing::Test {
- protected:
-  void SetUp() override {
-    port_ = EnvOr("PLIX_E2E_PORT", "COM5");
-    far_ = EnvOr("PLIX_E2E_FAR", "COM6");
-    workdir_ = Full(EnvOr("PLIX_E2E_WORKDIR", "build\\e2e-app"));
-    CreateDirectoryA(workdir_.c_str(), nullptr);
-  }
-
-  void Start(const std::string& directory) {
-    std::string why;
-    ASSERT_TRUE(app_.Start(Full(EnvOr("PLIX_EXE", "build\\win64\\plix32.exe")), directory, &why)) << why;
-    boxes_ = std::make_unique<MessageBoxWatcher>(app_.pid());
-  }
-
-  void TearDown() override {
-    if (app_.Running()) {
-      EXPECT_EQ(app_.CloseAndWait(10000), 0u) << "the program did not end cleanly";
-    }
-    boxes_.reset();
-  }
-
-  std::string port_, far_, workdir_;
-  PlixApp app_;
-  std::unique_ptr<MessageBoxWatcher> boxes_;
-};
+using Hostile = ProgramTest;
 
 // --- The far end vanishes ----------------------------------------------------
 
@@ -75,7 +45,7 @@ TEST_F(Hostile, FarEndOfTheCableVanishesWhileThePortReceives) {
   // A cable of its own (COM11 <-> COM12): it does not come back.
   std::string why;
   ASSERT_TRUE(StartCable("hostile", 11, 12, workdir_, &why)) << why;
-  Start(workdir_);
+  StartIn(workdir_);
   app_.Command(kOpenPortBase + 11);
   HWND terminal = app_.WaitForTerminal("COM11", 5000);
   ASSERT_NE(terminal, nullptr);
@@ -152,7 +122,7 @@ TEST_F(Hostile, SaveToDiskWhereTheCaptureFileCannotBeCreated) {
   DeleteFileA(capture.c_str());
   RemoveDirectoryA(capture.c_str());
   ASSERT_TRUE(CreateDirectoryA(capture.c_str(), nullptr)) << GetLastError();
-  Start(directory);
+  StartIn(directory);
 
   FarEnd cable(far_);
   ASSERT_TRUE(cable.ok()) << cable.error();
@@ -204,7 +174,7 @@ TEST_F(Hostile, SaveToDiskWhereTheCaptureFileCannotBeCreated) {
 // --- Odd port names typed into "Other" ---------------------------------------
 
 TEST_F(Hostile, OddPortNamesTypedIntoOther) {
-  Start(workdir_);
+  StartIn(workdir_);
   const std::string longest = "ThirtySevenCharacterPortName123456789";
   ASSERT_EQ(longest.size(), 37u);
   for (const std::string& name : {longest, std::string("..\\x"), std::string("a/b:c"),

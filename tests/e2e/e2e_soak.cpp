@@ -21,6 +21,7 @@
 
 #include "msgbox_watcher.h"
 #include "plix_app.h"
+#include "program_test.h"
 
 namespace {
 
@@ -32,12 +33,6 @@ const char kModemBox[] = "GetCommModemStatus Error:50";
 // Wine's caches; a leaked port (over 8 KB each, with its screen) over the
 // soak's cycles would exceed this.
 constexpr long kRssSlackKb = 512;
-
-std::string Full(const std::string& path) {
-  char buffer[MAX_PATH] = {};
-  GetFullPathNameA(path.c_str(), MAX_PATH, buffer, nullptr);
-  return buffer;
-}
 
 int Count(const char* name, int fallback) {
   const char* value = std::getenv(name);
@@ -115,26 +110,12 @@ std::string Show(const PlixApp::Figures& f) {
          " win_handles=" + std::to_string(f.handles);
 }
 
-class Soak : public ::testing::Test {
+class Soak : public ProgramTest {
  protected:
   void SetUp() override {
-    port_ = EnvOr("PLIX_E2E_PORT", "COM5");
-    far_ = EnvOr("PLIX_E2E_FAR", "COM6");
-    workdir_ = Full(EnvOr("PLIX_E2E_WORKDIR", "build\\e2e-app"));
-    CreateDirectoryA(workdir_.c_str(), nullptr);
-    std::string why;
-    ASSERT_TRUE(app_.Start(Full(EnvOr("PLIX_EXE", "build\\win64\\plix32.exe")), workdir_, &why)) << why;
-    boxes_ = std::make_unique<MessageBoxWatcher>(app_.pid());
+    ProgramTest::SetUp();
+    StartIn(workdir_);
   }
-
-  void TearDown() override {
-    if (app_.Running()) {
-      EXPECT_EQ(app_.CloseAndWait(10000), 0u) << "the program did not end cleanly";
-    }
-    boxes_.reset();
-  }
-
-  static int Number(const std::string& com) { return std::stoi(com.substr(3)); }
 
   PlixApp::Figures Measure() {
     PlixApp::Figures f;
@@ -150,10 +131,6 @@ class Soak : public ::testing::Test {
     EXPECT_GE(first.handles, 0) << "the Wine server gave no handle count";
     EXPECT_EQ(last.handles, first.handles) << what << ": Windows handles of the program";
   }
-
-  std::string port_, far_, workdir_;
-  PlixApp app_;
-  std::unique_ptr<MessageBoxWatcher> boxes_;
 };
 
 TEST_F(Soak, OpenAndCloseAPortWhileTheFarEndFloodsIt) {

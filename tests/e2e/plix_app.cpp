@@ -11,6 +11,12 @@
 
 #include "port/comport.h"
 
+std::string FullPath(const std::string& path) {
+  char buffer[MAX_PATH] = {};
+  GetFullPathNameA(path.c_str(), MAX_PATH, buffer, nullptr);
+  return buffer;
+}
+
 std::string EnvOr(const char* name, const char* fallback) {
   const char* value = std::getenv(name);
   return value != nullptr && *value != 0 ? value : fallback;

@@ -9,6 +9,8 @@
 #include <vector>
 
 std::string EnvOr(const char* name, const char* fallback);
+// The absolute form of a path, as Windows resolves it from the current directory.
+std::string FullPath(const std::string& path);
 
 // Polls `done` every 20 ms until it holds or `milliseconds` have passed.
 template <typename F>

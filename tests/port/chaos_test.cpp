@@ -75,21 +75,6 @@ struct Figures {
 
 class ChaosTest : public FakeWinTest {
  protected:
-  void SetUp() override {
-    FakeWinTest::SetUp();
-    char pattern[] = "/tmp/plix-chaos-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    ASSERT_EQ(getcwd(oldDir_, sizeof oldDir_), oldDir_);
-    ASSERT_EQ(chdir(dir_.c_str()), 0);
-  }
-  void TearDown() override {
-    ASSERT_EQ(chdir(oldDir_), 0);
-    std::string cleanup = "rm -rf " + dir_;
-    EXPECT_EQ(std::system(cleanup.c_str()), 0);
-    FakeWinTest::TearDown();
-  }
-
   void RunSeed(uint32_t seed, int passes);
 
   // The world the program lives in, all driven by one random stream.
@@ -103,8 +88,7 @@ class ChaosTest : public FakeWinTest {
   void CheckScreens();
   void CheckCaptures();
 
-  std::string dir_;
-  char oldDir_[4096];
+  ScratchDirectory scratch_;
   std::mt19937 rng_;
   std::vector<ComPort*> live_;   // ports whose windows are open
   std::vector<ComPort*> acting_;  // ports whose windows are handling a message: they cannot close meanwhile

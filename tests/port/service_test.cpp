@@ -18,17 +18,6 @@ class ServiceTest : public FakeWinTest {
     FakeWinTest::SetUp();
     fake::ResetGdi();
     LayoutLamps();
-    char pattern[] = "/tmp/plix-service-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    ASSERT_EQ(getcwd(oldDir_, sizeof oldDir_), oldDir_);
-    ASSERT_EQ(chdir(dir_.c_str()), 0);
-  }
-  void TearDown() override {
-    ASSERT_EQ(chdir(oldDir_), 0);
-    std::string cleanup = "rm -rf " + dir_;
-    EXPECT_EQ(std::system(cleanup.c_str()), 0);
-    FakeWinTest::TearDown();
   }
   std::unique_ptr<ComPort> OpenWindowed(const std::string& name) {
     auto port = OpenPort(name);
@@ -56,8 +45,7 @@ class ServiceTest : public FakeWinTest {
     for (auto& c : s) c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 16);
     return s;
   }
-  std::string dir_;
-  char oldDir_[4096];
+  ScratchDirectory scratch_;
 };
 
 TEST_F(ServiceTest, ReadsWhatWaitsInBlocksOf5000AndCapturesThemInOrder) {
