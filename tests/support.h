@@ -56,3 +56,23 @@ class FakeWinTest : public ::testing::Test {
     return port;
   }
 };
+
+// One port open on the fake device "COM1", with the records of its opening
+// cleared, so that a test sees only what the operation under test does.
+class OnePortTest : public FakeWinTest {
+ protected:
+  void SetUp() override {
+    FakeWinTest::SetUp();
+    port = OpenPort("COM1");
+    device = fake::FindDevice("COM1");
+    fake::Calls().clear();
+    fake::Boxes().clear();
+  }
+  void TearDown() override {
+    port.reset();
+    FakeWinTest::TearDown();
+  }
+
+  std::unique_ptr<ComPort> port;
+  fake::Device* device = nullptr;
+};

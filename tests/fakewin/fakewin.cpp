@@ -179,20 +179,26 @@ void ChaosFinish(Op& op) {
   }
 }
 
+// With nothing scripted for fn, chaos may fail the call at once or leave it
+// pending; then this is the call's result.
+std::optional<BOOL> ChaosTakesOver(const char* fn, Op& op) {
+  if (!S().chaos || (S().scripts.count(fn) && !S().scripts[fn].empty())) return std::nullopt;
+  if (auto s = ChaosFailure()) {
+    Complete(op, 0, s->error);
+    op.collected = true;
+    return Fail(s->error);
+  }
+  if (Roll(S().chaosConfig.pendPercent)) {
+    S().chaosStats.pended++;
+    op.chaos = true;
+    return Fail(ERROR_IO_PENDING);
+  }
+  return std::nullopt;
+}
+
 // Either leaves the operation pending (scripted) or lets finish() complete it at once.
 BOOL Run(const char* fn, Op& op, LPDWORD transferred, const std::function<DWORD(Op&)>& finish) {
-  if (!S().scripts.count(fn) || S().scripts[fn].empty()) {
-    if (auto s = ChaosFailure()) {
-      Complete(op, 0, s->error);
-      op.collected = true;
-      return Fail(s->error);
-    }
-    if (Roll(S().chaosConfig.pendPercent)) {
-      S().chaosStats.pended++;
-      op.chaos = true;
-      return Fail(ERROR_IO_PENDING);
-    }
-  }
+  if (auto result = ChaosTakesOver(fn, op)) return *result;
   if (auto s = TakeScript(fn)) {
     if (s->kind == Script::kPend) {
       op.whenWaited = std::move(s->whenWaited);
@@ -576,15 +582,7 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID 
     return error == 0 ? TRUE : Fail(error);
   }
   Op& op = Begin("DeviceIoControl", device, overlapped);
-  if (S().chaos && (!S().scripts.count("DeviceIoControl") || S().scripts["DeviceIoControl"].empty())) {
-    if (auto s = ChaosFailure()) {
-      error = s->error;
-    } else if (Roll(S().chaosConfig.pendPercent)) {
-      S().chaosStats.pended++;
-      op.chaos = true;
-      return Fail(ERROR_IO_PENDING);
-    }
-  }
+  if (auto result = ChaosTakesOver("DeviceIoControl", op)) return *result;
   if (auto s = TakeScript("DeviceIoControl")) {
     if (s->kind == Script::kPend) {
       op.whenWaited = std::move(s->whenWaited);
@@ -629,18 +627,7 @@ BOOL WaitCommEvent(HANDLE file, LPDWORD mask, LPOVERLAPPED overlapped) {
   if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
   Op& op = Begin("WaitCommEvent", file, overlapped);
   op.mask = mask;
-  if (S().chaos && (!S().scripts.count("WaitCommEvent") || S().scripts["WaitCommEvent"].empty())) {
-    if (auto s = ChaosFailure()) {
-      Complete(op, 0, s->error);
-      op.collected = true;
-      return Fail(s->error);
-    }
-    if (Roll(S().chaosConfig.pendPercent)) {
-      S().chaosStats.pended++;
-      op.chaos = true;
-      return Fail(ERROR_IO_PENDING);
-    }
-  }
+  if (auto result = ChaosTakesOver("WaitCommEvent", op)) return *result;
   if (auto s = TakeScript("WaitCommEvent")) {
     if (s->kind == Script::kPend) {
       op.whenWaited = std::move(s->whenWaited);

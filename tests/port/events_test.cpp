@@ -11,20 +11,12 @@ using ::testing::IsEmpty;
 
 namespace {
 
-class EventsTest : public FakeWinTest {
+class EventsTest : public OnePortTest {
  protected:
   void SetUp() override {
-    FakeWinTest::SetUp();
+    OnePortTest::SetUp();
     // Program-wide, and the tests share one process.
     eventWaitErrors = 0;
-    port = OpenPort("COM1");
-    device = fake::FindDevice("COM1");
-    fake::Calls().clear();
-    fake::Boxes().clear();
-  }
-  void TearDown() override {
-    port.reset();
-    FakeWinTest::TearDown();
   }
 
   // What the user chooses in the Events dialog: the port's mask and the driver's.
@@ -39,9 +31,6 @@ class EventsTest : public FakeWinTest {
     for (int row = 0; row <= p.cursorRow; row++) out += p.screenRows[row].text;
     return out;
   }
-
-  std::unique_ptr<ComPort> port;
-  fake::Device* device = nullptr;
 };
 
 constexpr const char kAllLineErrors[] =

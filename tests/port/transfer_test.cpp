@@ -14,20 +14,8 @@ using ::testing::IsEmpty;
 
 namespace {
 
-class TransferTest : public FakeWinTest {
+class TransferTest : public OnePortTest {
  protected:
-  void SetUp() override {
-    FakeWinTest::SetUp();
-    port = OpenPort("COM1");
-    device = fake::FindDevice("COM1");
-    // Only what the operation under test does is of interest.
-    fake::Calls().clear();
-    fake::Boxes().clear();
-  }
-  void TearDown() override {
-    port.reset();
-    FakeWinTest::TearDown();
-  }
 
   // The calls of the given functions, in the order they were made.
   static std::vector<std::string> CallsAmong(const std::vector<std::string>& names) {
@@ -37,9 +25,6 @@ class TransferTest : public FakeWinTest {
         if (n == wanted) out.push_back(n);
     return out;
   }
-
-  std::unique_ptr<ComPort> port;
-  fake::Device* device = nullptr;
 };
 
 // ---------------------------------------------------------------- ComOut
