@@ -41,7 +41,9 @@ ComPort::ComPort()
       queueStatusFailed(0),
       inPass(0),
       closePending(0),
-      captureFailed(0) {
+      captureFailed(0),
+      rowFont(nullptr),
+      litBrush(nullptr) {
   dcb.DCBlength = sizeof(DCB);
 }
 
@@ -96,6 +98,10 @@ ComPort::~ComPort() {
       }
     }
   }
+
+  // Each paint puts the context's own font back, so neither object is selected now.
+  if (rowFont != nullptr) DeleteObject(rowFont);
+  if (litBrush != nullptr) DeleteObject(litBrush);
 
   if (handle == nullptr) return;
   PurgeComm(handle, PURGE_TXABORT);

@@ -51,6 +51,8 @@ struct ComPort {
   int inPass;             // a poll pass on this port is running (maybe inside a message box)
   int closePending;       // its window is gone; free the port when the pass ends
   int captureFailed;      // the capture file failure already shown; cleared when saving works
+  HFONT rowFont;          // the system font without anti-aliasing; made at the first paint
+  HBRUSH litBrush;        // the lit lamps' green; made at the first paint
 
   ComPort();
   ~ComPort();
@@ -83,6 +85,8 @@ struct ComPort {
   void ShowEvents(DWORD mask);
 
   // Draws the lamps and rows: all of them when full, else only what changed.
+  // Draws nothing while the window is minimized or fully covered: showing it
+  // again makes the system ask for a full paint.
   void PaintTerminal(int full);
 
   // One poll pass: queue counts and errors, events, the test pattern, receiving.
@@ -92,6 +96,7 @@ struct ComPort {
   void AdvanceRow();
   void CollectWrite();
   void SaveBlock(DWORD count);
+  void MakeDrawingObjects();
 };
 
 // Frees a port whose window is gone, or marks it to be freed when the poll

@@ -20,4 +20,5 @@ extern SignalLamp signalLamps[kLampCount + 1];
 void LayoutLamps();
 
 // Draws lamp `index` lit (light green, label in capitals) or unlit (grey, lower case).
-void DrawLamp(HDC dc, int lit, int index);
+// A lit lamp is filled with litBrush, or with a brush made for the call when none is given.
+void DrawLamp(HDC dc, int lit, int index, HBRUSH litBrush = nullptr);

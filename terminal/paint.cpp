@@ -39,7 +39,7 @@ void LayoutLamps() {
   }
 }
 
-void DrawLamp(HDC dc, int lit, int index) {
+void DrawLamp(HDC dc, int lit, int index, HBRUSH litBrush) {
   const SignalLamp& lamp = signalLamps[index];
   char label[12];
   std::strncpy(label, lamp.name, sizeof label - 1);
@@ -47,15 +47,15 @@ void DrawLamp(HDC dc, int lit, int index) {
   RECT box = {lamp.x, kLampTop, lamp.x + lamp.width, kLampBottom};
 
   SelectObject(dc, GetStockObject(BLACK_PEN));
-  SelectObject(dc, GetStockObject(LTGRAY_BRUSH));
   if (lit) {
-    HBRUSH green = CreateSolidBrush(kLitColor);
+    HBRUSH green = litBrush != nullptr ? litBrush : CreateSolidBrush(kLitColor);
     HGDIOBJ previous = SelectObject(dc, green);
     RoundRect(dc, box.left, box.top, box.right, box.bottom, 6, 8);
     SelectObject(dc, previous);
-    DeleteObject(green);
+    if (green != litBrush) DeleteObject(green);
   } else {
     for (char* c = label; *c != 0; c++) *c = static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+    SelectObject(dc, GetStockObject(LTGRAY_BRUSH));
     RoundRect(dc, box.left, box.top, box.right, box.bottom, 6, 8);
   }
   // The rows drawn after the lamps inherit this state of the window's own context.
@@ -64,17 +64,43 @@ void DrawLamp(HDC dc, int lit, int index) {
   DrawTextA(dc, label, -1, &box, DT_CENTER);
 }
 
+// Made once per window. The font is the context's own system font, only
+// without anti-aliasing: the same character cell, but glyphs that cost a plain
+// copy to draw instead of a blend of every pixel, which under a software
+// renderer is most of the cost of showing a fast stream.
+void ComPort::MakeDrawingObjects() {
+  if (rowFont == nullptr) {
+    LOGFONTA font = {};
+    if (GetObjectA(GetStockObject(SYSTEM_FONT), sizeof font, &font) > 0) {
+      font.lfQuality = NONANTIALIASED_QUALITY;
+      rowFont = CreateFontIndirectA(&font);
+    }
+  }
+  if (litBrush == nullptr) litBrush = CreateSolidBrush(kLitColor);
+}
+
 void ComPort::PaintTerminal(int full) {
   if (hwnd == nullptr || clientHeight < kLineHeight) return;
   int rows = clientHeight / kLineHeight - 1;
   if (rows < 1) return;
+  // Nothing of a minimized window (or of a minimized frame) can be seen;
+  // restoring it brings a WM_PAINT, which draws everything.
+  if (IsIconic(hwnd) || IsIconic(GetAncestor(hwnd, GA_ROOT))) return;
   HDC dc = GetDC(hwnd);
+  RECT visible;
+  if (GetClipBox(dc, &visible) == NULLREGION) {
+    // Fully covered: uncovering it brings a WM_PAINT as well.
+    ReleaseDC(hwnd, dc);
+    return;
+  }
+  MakeDrawingObjects();
+  HGDIOBJ ownFont = rowFont != nullptr ? SelectObject(dc, rowFont) : nullptr;
 
   if (modemStatus != paintedModemStatus || outputLines != paintedOutputLines || full) {
     paintedModemStatus = modemStatus;
     paintedOutputLines = outputLines;
     int lamps = lampCount >= 6 ? 6 : 5;
-    for (int i = 0; i < lamps; i++) DrawLamp(dc, LampLit(*this, i), i);
+    for (int i = 0; i < lamps; i++) DrawLamp(dc, LampLit(*this, i), i, litBrush);
   }
 
   // The ring has advanced: every visible row has moved up a line.
@@ -86,15 +112,19 @@ void ComPort::PaintTerminal(int full) {
   // Walk the ring backwards from the current row, bottom line first. A window
   // taller than the ring shows its rows again above the oldest, so the changed
   // flags are cleared only after every line showing a row has been drawn.
+  // Each line is one call: the white band filled behind the row's text.
+  bool bandColourSet = false;
   int ring = cursorRow;
   for (int line = rows; line >= 1; line--) {
     ScreenRow& row = screenRows[ring];
     if (row.changed || full) {
+      if (!bandColourSet) {
+        SetBkColor(dc, RGB(255, 255, 255));
+        bandColourSet = true;
+      }
       int top = kLineHeight * line + 4;
-      SelectObject(dc, GetStockObject(WHITE_PEN));
-      SelectObject(dc, GetStockObject(WHITE_BRUSH));
-      Rectangle(dc, kTextLeft, top, kBandRight, top + kLineHeight);
-      if (row.text[0] != 0) TextOutA(dc, kTextLeft, top, row.text, static_cast<int>(std::strlen(row.text)));
+      RECT band = {kTextLeft, top, kBandRight, top + kLineHeight};
+      ExtTextOutA(dc, kTextLeft, top, ETO_OPAQUE, &band, row.text, static_cast<UINT>(std::strlen(row.text)), nullptr);
     }
     ring = ring == 0 ? kScreenRows - 1 : ring - 1;
   }
@@ -104,5 +134,7 @@ void ComPort::PaintTerminal(int full) {
     ring = ring == 0 ? kScreenRows - 1 : ring - 1;
   }
 
+  // The context keeps its own font between paints, so the port's font can be freed with it.
+  if (ownFont != nullptr) SelectObject(dc, ownFont);
   ReleaseDC(hwnd, dc);
 }

@@ -157,7 +157,7 @@ void BM_PollPassTick(benchmark::State& state) {
   const bool binary = state.range(0) == 1;
   const std::string data = binary ? RandomBytes(kTickBytes, 99) : CrLfText(kTickBytes);
   std::string error;
-  size_t draws = 0;
+  size_t draws = 0, gdiCalls = 0;
   for (auto _ : state) {
     state.PauseTiming();
     ResetWorld();
@@ -172,19 +172,21 @@ void BM_PollPassTick(benchmark::State& state) {
     fake::Draws().clear();
     g_app.saveToDisk = 1;
     fake::FindDevice("COM1")->rx = data;
+    const int callsBefore = fake::GdiCalls();
     state.ResumeTiming();
 
     PollAllPorts();
 
     state.PauseTiming();
     draws += fake::Draws().size();
+    gdiCalls += static_cast<size_t>(fake::GdiCalls() - callsBefore);
     if (fake::CallsTo("ReadFile").size() != (kTickBytes + kRxBlock - 1) / kRxBlock)
       error = "not read in blocks of 5000";
     else if (FileText("kOM1.txt") != data)
       error = "capture file differs from the bytes received";
     else if (!fake::Boxes().empty())
       error = "a message box was shown";
-    else if (fake::DrawsOf("TextOutA").empty() || port->needsRepaint != 0)
+    else if (fake::DrawsOf("ExtTextOutA").empty() || port->needsRepaint != 0)
       error = "the pass did not paint";
     port.reset();
     state.ResumeTiming();
@@ -196,6 +198,7 @@ void BM_PollPassTick(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kTickBytes));
   state.counters["draw_calls"] = benchmark::Counter(static_cast<double>(draws), benchmark::Counter::kAvgIterations);
+  state.counters["gdi_calls"] = benchmark::Counter(static_cast<double>(gdiCalls), benchmark::Counter::kAvgIterations);
   state.SetLabel(binary ? "random binary, Save To Disk on" : "CR/LF text, Save To Disk on");
 }
 BENCHMARK(BM_PollPassTick)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
@@ -213,11 +216,11 @@ std::unique_ptr<ComPort> PaintedFullScreen() {
   return port;
 }
 
-void CountDraws(benchmark::State& state, size_t draws, size_t bands, size_t texts, size_t lamps) {
+void CountDraws(benchmark::State& state, size_t draws, size_t gdiCalls, size_t rows, size_t lamps) {
   double n = static_cast<double>(state.iterations());
   state.counters["draw_calls"] = static_cast<double>(draws) / n;
-  state.counters["bands"] = static_cast<double>(bands) / n;
-  state.counters["texts"] = static_cast<double>(texts) / n;
+  state.counters["gdi_calls"] = static_cast<double>(gdiCalls) / n;
+  state.counters["rows"] = static_cast<double>(rows) / n;
   state.counters["lamps"] = static_cast<double>(lamps) / n;
 }
 
@@ -234,21 +237,22 @@ void BM_PaintAfterOneCharacter(benchmark::State& state) {
     state.SkipWithError("port did not open");
     return;
   }
-  size_t draws = 0, bands = 0, texts = 0, lamps = 0;
+  size_t draws = 0, gdiCalls = 0, rows = 0, lamps = 0;
   for (auto _ : state) {
     port->cursorColumn = 40;  // keep the row from wrapping: the cursor stays in this row
     port->AddText("x", 1);
+    const int callsBefore = fake::GdiCalls();
     port->PaintTerminal(0);
+    gdiCalls += static_cast<size_t>(fake::GdiCalls() - callsBefore);
     draws += fake::Draws().size();
-    bands += Count("Rectangle");
-    texts += Count("TextOutA");
+    rows += Count("ExtTextOutA");
     lamps += Count("RoundRect");
     fake::Draws().clear();
   }
-  CountDraws(state, draws, bands, texts, lamps);
+  CountDraws(state, draws, gdiCalls, rows, lamps);
   const auto n = static_cast<size_t>(state.iterations());
-  if (bands != n || texts != n || draws != bands + texts)
-    state.SkipWithError("an incremental paint drew more than one band and one text");
+  if (rows != n || draws != rows)
+    state.SkipWithError("an incremental paint drew more than the one row");
 }
 BENCHMARK(BM_PaintAfterOneCharacter);
 
@@ -259,19 +263,20 @@ void BM_PaintFull(benchmark::State& state) {
     state.SkipWithError("port did not open");
     return;
   }
-  size_t draws = 0, bands = 0, texts = 0, lamps = 0;
+  size_t draws = 0, gdiCalls = 0, rows = 0, lamps = 0;
   for (auto _ : state) {
+    const int callsBefore = fake::GdiCalls();
     port->PaintTerminal(1);
+    gdiCalls += static_cast<size_t>(fake::GdiCalls() - callsBefore);
     draws += fake::Draws().size();
-    bands += Count("Rectangle");
-    texts += Count("TextOutA");
+    rows += Count("ExtTextOutA");
     lamps += Count("RoundRect");
     fake::Draws().clear();
   }
-  CountDraws(state, draws, bands, texts, lamps);
+  CountDraws(state, draws, gdiCalls, rows, lamps);
   const size_t lines = kClientHeight / 14 - 1;
   const auto n = static_cast<size_t>(state.iterations());
-  if (bands != lines * n || lamps != static_cast<size_t>(port->lampCount) * n)
+  if (rows != lines * n || lamps != static_cast<size_t>(port->lampCount) * n)
     state.SkipWithError("a full paint did not draw every line and lamp");
 }
 BENCHMARK(BM_PaintFull);

@@ -2,8 +2,11 @@
 // a CS_OWNDC class does, and records what is drawn.
 #include "fakegdi.h"
 
+#include "fake.h"
+
 #include <cstring>
 #include <map>
+#include <set>
 
 namespace fake {
 namespace {
@@ -11,6 +14,7 @@ namespace {
 struct DcState {
   HGDIOBJ pen = nullptr;
   HGDIOBJ brush = nullptr;
+  HGDIOBJ font = nullptr;  // a new context starts with the system font
   COLORREF textColor = 0;
   COLORREF bkColor = RGB(255, 255, 255);
   int bkMode = OPAQUE;
@@ -24,6 +28,11 @@ struct Gdi {
   uintptr_t next = 0x50000;
   std::vector<Draw> draws;
   int brushesAlive = 0;
+  int fontsAlive = 0;
+  int calls = 0;
+  std::set<HWND> iconic;
+  std::set<HWND> covered;
+  std::map<HDC, HWND> owners;
 };
 
 Gdi& G() {
@@ -49,6 +58,13 @@ HGDIOBJ Stock(int index) {
       case BLACK_BRUSH: o = {GdiObject::kBrush, RGB(0, 0, 0), true}; break;
       case WHITE_PEN: o = {GdiObject::kPen, RGB(255, 255, 255), true}; break;
       case BLACK_PEN: o = {GdiObject::kPen, RGB(0, 0, 0), true}; break;
+      case SYSTEM_FONT:
+        o.kind = GdiObject::kFont;
+        o.font.lfHeight = 16;
+        o.font.lfWeight = 700;
+        o.font.lfQuality = DEFAULT_QUALITY;
+        std::strcpy(o.font.lfFaceName, "System");
+        break;
       default: break;
     }
     G().objects[h] = o;
@@ -67,7 +83,9 @@ void Record(const char* fn, HDC dc, std::vector<int> args, std::string text = {}
   d.text = std::move(text);
   d.pen = Describe(s.pen);
   d.brush = Describe(s.brush);
+  d.font = Describe(s.font != nullptr ? s.font : Stock(SYSTEM_FONT));
   d.textColor = s.textColor;
+  d.bkColor = s.bkColor;
   d.bkMode = s.bkMode;
   G().draws.push_back(std::move(d));
 }
@@ -92,9 +110,25 @@ int DcInUse() {
 }
 
 int BrushesAlive() { return G().brushesAlive; }
+int FontsAlive() { return G().fontsAlive; }
+int GdiCalls() { return G().calls; }
+void SetIconic(HWND window, bool iconic) {
+  if (iconic)
+    G().iconic.insert(window);
+  else
+    G().iconic.erase(window);
+}
+void SetCovered(HWND window, bool covered) {
+  if (covered)
+    G().covered.insert(window);
+  else
+    G().covered.erase(window);
+}
+HWND rootWindow = reinterpret_cast<HWND>(0x999);
 void ResetGdi() {
   G() = Gdi{};
   focus = nullptr;
+  rootWindow = reinterpret_cast<HWND>(0x999);
 }
 
 HDC DcOf(HWND window) {
@@ -102,7 +136,9 @@ HDC DcOf(HWND window) {
   if (it != G().dcs.end()) return it->second;
   HDC dc = reinterpret_cast<HDC>(G().next += 8);
   G().dcs[window] = dc;
+  G().owners[dc] = window;
   G().state[dc] = DcState{};
+  G().state[dc].font = Stock(SYSTEM_FONT);
   return dc;
 }
 
@@ -111,38 +147,49 @@ HDC DcOf(HWND window) {
 using namespace fake;
 
 HDC GetDC(HWND window) {
+  G().calls++;
   HDC dc = DcOf(window);
   State(dc).inUse++;
   return dc;
 }
 
 int ReleaseDC(HWND, HDC dc) {
+  G().calls++;
   DcState& s = State(dc);
   if (s.inUse == 0) return 0;
   s.inUse--;
   return 1;
 }
 
-HGDIOBJ GetStockObject(int object) { return Stock(object); }
+HGDIOBJ GetStockObject(int object) {
+  G().calls++; return Stock(object); }
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
+  G().calls++;
   DcState& s = State(dc);
   GdiObject o = Describe(object);
-  HGDIOBJ* slot = o.kind == GdiObject::kPen ? &s.pen : &s.brush;
+  HGDIOBJ* slot = o.kind == GdiObject::kPen ? &s.pen : o.kind == GdiObject::kFont ? &s.font : &s.brush;
   HGDIOBJ previous = *slot;
   *slot = object;
   return previous;
 }
 
 BOOL DeleteObject(HGDIOBJ object) {
+  G().calls++;
   auto it = G().objects.find(object);
   if (it == G().objects.end() || it->second.stock) return TRUE;
+  // Windows does not free an object still selected into a context.
+  for (auto& [dc, s] : G().state)
+    if (s.pen == object || s.brush == object || s.font == object)
+      Violations().push_back("DeleteObject of an object still selected into a device context");
   if (it->second.kind == GdiObject::kBrush) G().brushesAlive--;
+  if (it->second.kind == GdiObject::kFont) G().fontsAlive--;
   G().objects.erase(it);
   return TRUE;
 }
 
 HBRUSH CreateSolidBrush(COLORREF color) {
+  G().calls++;
   HGDIOBJ h = reinterpret_cast<HGDIOBJ>(G().next += 8);
   G().objects[h] = {GdiObject::kBrush, color, false};
   G().brushesAlive++;
@@ -150,39 +197,88 @@ HBRUSH CreateSolidBrush(COLORREF color) {
 }
 
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
+  G().calls++;
   Record("Rectangle", dc, {left, top, right, bottom});
   return TRUE;
 }
 
 BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int width, int height) {
+  G().calls++;
   Record("RoundRect", dc, {left, top, right, bottom, width, height});
   return TRUE;
 }
 
 BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
+  G().calls++;
   Record("TextOutA", dc, {x, y}, std::string(text, static_cast<size_t>(length)));
   return TRUE;
 }
 
+BOOL ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT length, const int*) {
+  G().calls++;
+  std::vector<int> args = {x, y, static_cast<int>(options)};
+  if (rect != nullptr) args.insert(args.end(), {rect->left, rect->top, rect->right, rect->bottom});
+  Record("ExtTextOutA", dc, std::move(args), std::string(text == nullptr ? "" : text, length));
+  return TRUE;
+}
+
+int GetObjectA(HGDIOBJ object, int size, void* buffer) {
+  G().calls++;
+  GdiObject o = Describe(object);
+  if (o.kind != GdiObject::kFont || buffer == nullptr || size < static_cast<int>(sizeof(LOGFONTA))) return 0;
+  std::memcpy(buffer, &o.font, sizeof(LOGFONTA));
+  return sizeof(LOGFONTA);
+}
+
+HFONT CreateFontIndirectA(const LOGFONTA* font) {
+  G().calls++;
+  HGDIOBJ h = reinterpret_cast<HGDIOBJ>(G().next += 8);
+  GdiObject o;
+  o.kind = GdiObject::kFont;
+  o.font = *font;
+  G().objects[h] = o;
+  G().fontsAlive++;
+  return static_cast<HFONT>(h);
+}
+
+int GetClipBox(HDC dc, LPRECT rect) {
+  G().calls++;
+  HWND window = G().owners[dc];
+  if (G().covered.count(window) || G().iconic.count(window)) {
+    *rect = RECT{0, 0, 0, 0};
+    return NULLREGION;
+  }
+  *rect = RECT{0, 0, 1600, 1200};
+  return SIMPLEREGION;
+}
+
+BOOL IsIconic(HWND window) { return G().iconic.count(window) ? TRUE : FALSE; }
+
+HWND GetAncestor(HWND, UINT) { return rootWindow; }
+
 int DrawTextA(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format) {
+  G().calls++;
   std::string s = length < 0 ? std::string(text) : std::string(text, static_cast<size_t>(length));
   Record("DrawTextA", dc, {rect->left, rect->top, rect->right, rect->bottom, static_cast<int>(format)}, s);
   return 16;
 }
 
 int SetBkMode(HDC dc, int mode) {
+  G().calls++;
   int previous = State(dc).bkMode;
   State(dc).bkMode = mode;
   return previous;
 }
 
 COLORREF SetTextColor(HDC dc, COLORREF color) {
+  G().calls++;
   COLORREF previous = State(dc).textColor;
   State(dc).textColor = color;
   return previous;
 }
 
 COLORREF SetBkColor(HDC dc, COLORREF color) {
+  G().calls++;
   COLORREF previous = State(dc).bkColor;
   State(dc).bkColor = color;
   return previous;

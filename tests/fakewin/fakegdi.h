@@ -9,19 +9,22 @@
 namespace fake {
 
 struct GdiObject {
-  enum Kind { kNone, kBrush, kPen } kind = kNone;
+  enum Kind { kNone, kBrush, kPen, kFont } kind = kNone;
   COLORREF color = 0;
   bool stock = false;
+  LOGFONTA font = {};  // kFont only
 };
 
 struct Draw {
-  std::string fn;            // "Rectangle", "RoundRect", "TextOutA", "DrawTextA"
+  std::string fn;            // "Rectangle", "RoundRect", "TextOutA", "ExtTextOutA", "DrawTextA"
   HDC dc = nullptr;
-  std::vector<int> args;     // coordinates (and corner sizes, format) in order
-  std::string text;          // TextOutA / DrawTextA text, exactly the counted characters
+  std::vector<int> args;     // coordinates (and corner sizes, format; ExtTextOutA: x, y, options, rect) in order
+  std::string text;          // the text drawn, exactly the counted characters
   GdiObject pen;             // selected when drawn
   GdiObject brush;
+  GdiObject font;
   COLORREF textColor = 0;
+  COLORREF bkColor = 0;
   int bkMode = 0;
 };
 
@@ -29,6 +32,11 @@ std::vector<Draw>& Draws();
 std::vector<Draw> DrawsOf(const std::string& fn);
 int DcInUse();            // GetDC without ReleaseDC
 int BrushesAlive();       // created and not yet deleted
+int FontsAlive();
+int GdiCalls();           // every GDI call made since the last ResetGdi, drawing or not
+void SetIconic(HWND window, bool iconic);   // what IsIconic answers
+void SetCovered(HWND window, bool covered); // GetClipBox answers NULLREGION
+extern HWND rootWindow;   // what GetAncestor(GA_ROOT) answers
 void ResetGdi();
 HDC DcOf(HWND window);    // the window's own context (CS_OWNDC: one per window)
 extern HWND focus;        // what GetFocus answers

@@ -297,6 +297,7 @@ typedef struct tagRECT {
 #define BLACK_BRUSH 4
 #define WHITE_PEN 6
 #define BLACK_PEN 7
+#define SYSTEM_FONT 13
 #define TRANSPARENT 1
 #define OPAQUE 2
 #define DT_CENTER 0x00000001
@@ -306,7 +307,38 @@ typedef struct tagRECT {
 
 HDC GetDC(HWND window);
 int ReleaseDC(HWND window, HDC dc);
+#define ETO_OPAQUE 0x0002
+#define DEFAULT_QUALITY 0
+#define NONANTIALIASED_QUALITY 3
+#define NULLREGION 1
+#define SIMPLEREGION 2
+#define GA_ROOT 2
+#define LF_FACESIZE 32
+
+typedef struct tagLOGFONTA {
+  LONG lfHeight;
+  LONG lfWidth;
+  LONG lfEscapement;
+  LONG lfOrientation;
+  LONG lfWeight;
+  BYTE lfItalic;
+  BYTE lfUnderline;
+  BYTE lfStrikeOut;
+  BYTE lfCharSet;
+  BYTE lfOutPrecision;
+  BYTE lfClipPrecision;
+  BYTE lfQuality;
+  BYTE lfPitchAndFamily;
+  char lfFaceName[LF_FACESIZE];
+} LOGFONTA;
+
 HGDIOBJ GetStockObject(int object);
+int GetObjectA(HGDIOBJ object, int size, void* buffer);
+HFONT CreateFontIndirectA(const LOGFONTA* font);
+BOOL ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT length, const int* dx);
+int GetClipBox(HDC dc, LPRECT rect);
+BOOL IsIconic(HWND window);
+HWND GetAncestor(HWND window, UINT flags);
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 BOOL DeleteObject(HGDIOBJ object);
 HBRUSH CreateSolidBrush(COLORREF color);

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "fakegdi.h"
@@ -101,7 +102,46 @@ TEST_F(ServiceTest, APassThatChangesNothingPaintsNothing) {
   fake::FindDevice("COM1")->modemStatus = MS_RING_ON;  // no lamp, but a change all the same
   PollAllPorts();
   EXPECT_EQ(fake::DrawsOf("RoundRect").size(), 5u);
+  EXPECT_TRUE(fake::DrawsOf("ExtTextOutA").empty());
+}
+
+// However many reads and AddText calls a pass makes, the window is drawn once,
+// at its end: each line at most once, and rows that scrolled away before the
+// paint never.
+TEST_F(ServiceTest, APassPaintsEachLineAtMostOnceAfterAllItsReads) {
+  auto port = OpenWindowed("COM1");  // 200 pixels: 13 lines
+  PollAllPorts();
+  fake::Draws().clear();
+
+  // Three reads of 5000, the middle one with three short lines; the current row changes in each.
+  std::string data(12000, 'x');
+  data.replace(7000, 9, "a\r\nb\r\nc\r\n");
+  fake::FindDevice("COM1")->rx = data;
+  PollAllPorts();
+  ASSERT_EQ(fake::CallsTo("ReadFile").size(), 3u);
+  std::map<int, int> drawsPerLine;
+  for (auto& d : fake::DrawsOf("ExtTextOutA")) drawsPerLine[d.args[1]]++;
+  EXPECT_EQ(drawsPerLine.size(), 13u);
+  for (auto& [y, n] : drawsPerLine) EXPECT_EQ(n, 1) << "line at y " << y;
+
+  // 120000 random bytes, one tick of a 12 Mbaud line: hundreds of rows pass
+  // through the ring, still only the 13 lines are drawn, once each, showing
+  // the rows the ring holds at the end.
+  fake::Draws().clear();
+  fake::FindDevice("COM1")->rx = RandomBytes(120000, 3);
+  PollAllPorts();
+  drawsPerLine.clear();
+  std::map<int, std::string> shown;
+  for (auto& d : fake::DrawsOf("ExtTextOutA")) {
+    drawsPerLine[d.args[1]]++;
+    shown[(d.args[1] - 4) / 14] = d.text;
+  }
+  EXPECT_EQ(drawsPerLine.size(), 13u);
+  for (auto& [y, n] : drawsPerLine) EXPECT_EQ(n, 1) << "line at y " << y;
+  for (int line = 13, ring = port->cursorRow; line >= 1; line--, ring = (ring + kScreenRows - 1) % kScreenRows)
+    EXPECT_EQ(shown[line], port->screenRows[ring].text) << "line " << line;
   EXPECT_TRUE(fake::DrawsOf("TextOutA").empty());
+  EXPECT_TRUE(fake::DrawsOf("Rectangle").empty());
 }
 
 TEST_F(ServiceTest, TheTestPatternIs42LinesOfGrowingLength) {

@@ -1,5 +1,6 @@
 #include <cstring>
 #include <map>
+#include <memory>
 
 #include "fakegdi.h"
 #include "support.h"
@@ -18,21 +19,26 @@ class PaintTest : public FakeWinTest {
   }
   void TearDown() override {
     EXPECT_EQ(fake::DcInUse(), 0) << "a device context was not released";
+    owned_.reset();  // the port owns its drawing objects
     EXPECT_EQ(fake::BrushesAlive(), 0) << "a brush was not deleted";
+    EXPECT_EQ(fake::FontsAlive(), 0) << "a font was not deleted";
     FakeWinTest::TearDown();
   }
-  // Text lines drawn, keyed by their screen line (y = 14 * line + 4).
+  // Text lines drawn, keyed by their screen line (y = 14 * line + 4); empty rows too.
   std::map<int, std::string> TextByLine() {
     std::map<int, std::string> lines;
-    for (auto& d : fake::DrawsOf("TextOutA")) lines[(d.args[1] - 4) / 14] = d.text;
+    for (auto& d : fake::DrawsOf("ExtTextOutA"))
+      if (!d.text.empty()) lines[(d.args[1] - 4) / 14] = d.text;
     return lines;
   }
+  // The lines whose band was filled, in drawing order.
   std::vector<int> BandLines() {
     std::vector<int> lines;
-    for (auto& d : fake::DrawsOf("Rectangle")) lines.push_back((d.args[1] - 4) / 14);
+    for (auto& d : fake::DrawsOf("ExtTextOutA")) lines.push_back((d.args[1] - 4) / 14);
     return lines;
   }
-  ComPort port_;
+  std::unique_ptr<ComPort> owned_ = std::make_unique<ComPort>();
+  ComPort& port_ = *owned_;
 };
 
 TEST_F(PaintTest, LampsAreLaidOutInTwoGroups) {
@@ -86,13 +92,16 @@ TEST_F(PaintTest, TooSmallAWindowDrawsNothingAndTwoLinesShowLampsAndTheCurrentRo
   port_.PaintTerminal(1);
   EXPECT_EQ(fake::DrawsOf("RoundRect").size(), 5u);
   EXPECT_EQ(TextByLine(), (std::map<int, std::string>{{1, "current"}}));
-  auto band = fake::DrawsOf("Rectangle");
+  // One call per line: the white band from x 10 to 1600 filled behind the text.
+  auto band = fake::DrawsOf("ExtTextOutA");
   ASSERT_EQ(band.size(), 1u);
-  EXPECT_EQ(band[0].args, (std::vector<int>{10, 18, 1600, 32}));
-  EXPECT_EQ(band[0].brush.color, RGB(255, 255, 255));
-  EXPECT_EQ(band[0].pen.color, RGB(255, 255, 255));
-  // The rows draw in the state the lamps left: black on the white band.
-  EXPECT_EQ(fake::DrawsOf("TextOutA")[0].textColor, RGB(0, 0, 0));
+  EXPECT_EQ(band[0].args, (std::vector<int>{10, 18, ETO_OPAQUE, 10, 18, 1600, 32}));
+  EXPECT_EQ(band[0].bkColor, RGB(255, 255, 255));
+  // The rows draw in the state the lamps left: black, transparent, on the white band.
+  EXPECT_EQ(band[0].textColor, RGB(0, 0, 0));
+  EXPECT_EQ(band[0].bkMode, TRANSPARENT);
+  EXPECT_TRUE(fake::DrawsOf("Rectangle").empty());
+  EXPECT_TRUE(fake::DrawsOf("TextOutA").empty());
 }
 
 TEST_F(PaintTest, ATallWindowShowsTheRingOnceMoreAboveItsOldestRow) {
@@ -160,6 +169,66 @@ TEST_F(PaintTest, LampsAreDrawnFirstTimeAndThenOnlyWhenALineChanges) {
   EXPECT_EQ(fake::DrawsOf("RoundRect").size(), 5u);
   // No LOOP lamp without a loop-back switch.
   for (auto& d : fake::DrawsOf("DrawTextA")) EXPECT_NE(d.text, "loop");
+}
+
+TEST_F(PaintTest, TextIsDrawnInTheSystemFontsCellWithoutAntiAliasing) {
+  port_.clientHeight = 100;
+  port_.AddText("abc", 0);
+  for (int i = 0; i < 3; i++) {
+    port_.PaintTerminal(1);
+    port_.AddText("d", 0);
+  }
+  LOGFONTA system = {};
+  ASSERT_GT(GetObjectA(GetStockObject(SYSTEM_FONT), sizeof system, &system), 0);
+  auto rows = fake::DrawsOf("ExtTextOutA");
+  auto labels = fake::DrawsOf("DrawTextA");
+  ASSERT_FALSE(rows.empty());
+  ASSERT_FALSE(labels.empty());
+  for (auto* draws : {&rows, &labels}) {
+    for (auto& d : *draws) {
+      EXPECT_EQ(d.font.font.lfQuality, NONANTIALIASED_QUALITY) << d.fn << " " << d.text;
+      EXPECT_EQ(d.font.font.lfHeight, system.lfHeight);
+      EXPECT_EQ(d.font.font.lfWidth, system.lfWidth);
+      EXPECT_EQ(d.font.font.lfWeight, system.lfWeight);
+      EXPECT_STREQ(d.font.font.lfFaceName, system.lfFaceName);
+    }
+  }
+  // Made once for the window, and the context gets its own font back after each paint.
+  EXPECT_EQ(fake::FontsAlive(), 1);
+  EXPECT_EQ(fake::BrushesAlive(), 1);  // the lit lamps' green
+  RoundRect(fake::DcOf(port_.hwnd), 0, 0, 1, 1, 0, 0);
+  EXPECT_EQ(fake::Draws().back().font.font.lfQuality, DEFAULT_QUALITY);
+}
+
+TEST_F(PaintTest, AMinimizedOrCoveredWindowDrawsNothingUntilItsNextFullPaint) {
+  port_.clientHeight = 100;
+  port_.AddText("first", 0);
+  port_.PaintTerminal(1);
+  fake::Draws().clear();
+  int callsBefore = fake::GdiCalls();
+
+  // The window minimized, then its frame, then covered by another window: new
+  // rows and lamp changes come, and nothing at all is drawn.
+  const HWND frame = reinterpret_cast<HWND>(0x999);
+  for (int hidden = 0; hidden < 3; hidden++) {
+    fake::SetIconic(port_.hwnd, hidden == 0);
+    fake::SetIconic(frame, hidden == 1);
+    fake::SetCovered(port_.hwnd, hidden == 2);
+    port_.AddText("\nmore", 0);
+    port_.outputLines ^= kLineRts;
+    port_.PaintTerminal(0);
+    EXPECT_TRUE(fake::Draws().empty()) << "case " << hidden;
+    EXPECT_EQ(fake::DcInUse(), 0);
+  }
+  EXPECT_LE(fake::GdiCalls() - callsBefore, 3) << "only the covered case may ask for a context";
+
+  // Shown again: the system asks for a full paint, which draws it all as it is now.
+  fake::SetCovered(port_.hwnd, false);
+  port_.PaintTerminal(1);
+  EXPECT_EQ(fake::DrawsOf("RoundRect").size(), 5u);
+  EXPECT_EQ(fake::DrawsOf("DrawTextA")[3].text, "rts");  // lit at first, switched three times
+  EXPECT_EQ(TextByLine(), (std::map<int, std::string>{{3, "first"}, {4, "more"}, {5, "more"}, {6, "more"}}));
+  EXPECT_EQ(BandLines().size(), 6u);
 }
 
 }  // namespace
