@@ -21,7 +21,8 @@ export PLIX_EXE='build\win64\plix32.exe' PLIX_E2E_WORKDIR='build\e2e-app'
 rm -rf build/e2e-app
 mkdir -p build/e2e-app
 status=0
-for exe in build/win64/tests/e2e/e2e_*.exe; do
+# PLIX_E2E_ONLY=e2e_app runs one of them (GTEST_FILTER picks tests within it).
+for exe in build/win64/tests/e2e/${PLIX_E2E_ONLY:-e2e_*}.exe; do
   log "running $(basename "$exe")"
   timeout 300 wine "$exe" || status=1
 done

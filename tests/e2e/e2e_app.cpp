@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <deque>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -89,6 +91,15 @@ TEST_F(PlixExe, OpensPortsFromTheMenuAndByNameAndReportsAMissingOne) {
     app_.Command(kOther);
     dialog = app_.WaitForDialog(kPortNameEdit, 5000);
     ASSERT_NE(dialog, nullptr);
+    if (button == IDCANCEL) {
+      // A name of the longest length the program accepts can be typed: the
+      // field scrolls instead of refusing what does not fit its width.
+      const std::string longest = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789Q";
+      ASSERT_EQ(longest.size(), 37u);
+      HWND edit = GetDlgItem(dialog, kPortNameEdit);
+      for (char c : longest) SendMessageA(edit, WM_CHAR, static_cast<WPARAM>(c), 1);
+      EXPECT_EQ(ControlText(dialog, kPortNameEdit), longest);
+    }
     PostMessageA(dialog, WM_COMMAND, static_cast<WPARAM>(button), 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 3000)) << "button " << button;
   }
@@ -110,6 +121,174 @@ TEST_F(PlixExe, OpensPortsFromTheMenuAndByNameAndReportsAMissingOne) {
   EXPECT_EQ(texts[0], "Error from CreateFile: " + std::to_string(expected) + " " + missing_ + " 0");
   EXPECT_EQ(texts[1], "Port failed to open.");
   EXPECT_TRUE(app_.Terminals().empty());
+}
+
+// --- A mebibyte with the window shown --------------------------------------
+
+// Lines of 0 to 150 bytes ended by CR LF, mostly printable, with control and
+// high bytes among them (no CR or LF inside a line); the last line has no end,
+// so it stays the current row. Exactly 1 MiB.
+std::string Mebibyte() {
+  const size_t size = 1u << 20;
+  const unsigned char odd[] = {0x00, 0x07, 0x09, 0x1b, 0x7f, 0x80, 0x81, 0xc4, 0xff};
+  uint32_t seed = 12345;
+  auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+  std::string out;
+  out.reserve(size);
+  while (out.size() < size - 200) {
+    size_t length = next() % 151;
+    for (size_t i = 0; i < length; ++i)
+      out += next() % 100 < 4 ? static_cast<char>(odd[next() % sizeof odd]) : static_cast<char>(0x20 + next() % 95);
+    out += "\r\n";
+  }
+  out += "the last row:";
+  while (out.size() < size) out += static_cast<char>('a' + out.size() % 26);
+  return out;
+}
+
+// The rows the terminal must hold after receiving `bytes` with Show CR/LF off,
+// oldest first, the current row last: an independent model of the rules (a
+// marker "<%xH>" for bytes below 0x20 and above 0x80, LF to a new row, CR to
+// column 0 where the next character cuts the row, a new row after the 80th
+// character of one).
+std::vector<std::string> ExpectedRows(const std::string& bytes, size_t keep) {
+  std::deque<std::string> rows(1);
+  size_t column = 0;
+  auto newRow = [&] {
+    rows.emplace_back();
+    column = 0;
+    if (rows.size() > keep) rows.pop_front();
+  };
+  auto put = [&](char c) {
+    rows.back().resize(column);
+    rows.back() += c;
+    if (++column >= 80) newRow();
+  };
+  for (unsigned char b : bytes) {
+    if (b == '\n') {
+      newRow();
+    } else if (b == '\r') {
+      column = 0;
+    } else if (b < 0x20 || b > 0x80) {
+      char marker[8];
+      std::snprintf(marker, sizeof marker, "<%xH>", b);
+      for (const char* c = marker; *c != 0; ++c) put(*c);
+    } else {
+      put(static_cast<char>(b));
+    }
+  }
+  return {rows.begin(), rows.end()};
+}
+
+// The two bottom lines as the terminal must draw them in a window `width`
+// pixels wide: white bands from x 10, black text in the system font's cell
+// without anti-aliasing, the bottom line first (the line above it reaches a
+// little into its band). Only the bottom band [top, top + 14) is compared.
+Capture ReferenceBottomLines(const std::string& above, const std::string& bottom, int width, int top) {
+  Capture out;
+  const int height = top + 20;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+  RECT all = {0, 0, width, height};
+  FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOW));
+  LOGFONTA system = {};
+  GetObjectA(GetStockObject(SYSTEM_FONT), sizeof system, &system);
+  system.lfQuality = NONANTIALIASED_QUALITY;
+  HFONT font = CreateFontIndirectA(&system);
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  SetBkColor(dc, RGB(255, 255, 255));
+  SetTextColor(dc, RGB(0, 0, 0));
+  for (int line = 0; line < 2; ++line) {
+    const std::string& text = line == 0 ? bottom : above;
+    int y = top - 14 * line;
+    RECT band = {10, y, 1600, y + 14};
+    ExtTextOutA(dc, 10, y, ETO_OPAQUE, &band, text.c_str(), static_cast<UINT>(text.size()), nullptr);
+  }
+  GdiFlush();
+  out.width = width;
+  out.height = height;
+  const auto* p = static_cast<const uint32_t*>(bits);
+  out.pixels.assign(p, p + static_cast<size_t>(width) * height);
+  for (uint32_t& pixel : out.pixels) pixel &= 0xFFFFFF;
+  SelectObject(dc, oldFont);
+  DeleteObject(font);
+  SelectObject(dc, oldBitmap);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return out;
+}
+
+TEST_F(PlixExe, ShowsAndCapturesAMebibyteWithTheWindowShown) {
+  FarEnd cable(far_);
+  ASSERT_TRUE(cable.ok()) << "cannot open " << far_ << ": " << cable.error();
+  HWND terminal = OpenFromMenu(port_);
+  ASSERT_NE(terminal, nullptr);
+  ASSERT_TRUE(app_.WaitForScreen(terminal, "<Port Opened>", 3000));
+  ASSERT_TRUE(boxes_->WaitFor(1, 3000));  // the modem status box, out of the way
+  ASSERT_TRUE(IsWindowVisible(terminal) && !IsIconic(terminal) && !IsIconic(app_.frame()));
+
+  std::string capture = workdir_ + "\\k" + port_.substr(1) + ".txt";
+  DeleteFileA(capture.c_str());
+  app_.Command(kSaveToDisk);
+  Sleep(200);
+  const std::string sent = Mebibyte();
+  ASSERT_EQ(sent.size(), 1u << 20);
+  ASSERT_TRUE(cable.WriteAll(sent, 10000)) << "the cable stopped taking bytes";
+  auto fileBytes = [&] {
+    std::ifstream in(capture, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  auto fileSize = [&] {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    return GetFileAttributesExA(capture.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
+  };
+  EXPECT_TRUE(WaitUntil([&] { return fileSize() >= sent.size(); }, 30000)) << fileSize() << " bytes captured";
+  app_.Command(kSaveToDisk);
+
+  // Nothing lost: the capture is exactly what was sent, and the screen holds its last rows.
+  std::string saved = fileBytes();
+  EXPECT_EQ(saved.size(), sent.size());
+  EXPECT_TRUE(saved == sent) << "capture differs from what was sent";
+  const std::vector<std::string> want = ExpectedRows(sent, 35);
+  ASSERT_EQ(want.size(), 35u);
+  EXPECT_TRUE(WaitUntil([&] { return app_.Rows(terminal) == want; }, 3000));
+  std::vector<std::string> rows = app_.Rows(terminal);
+  ASSERT_EQ(rows.size(), want.size());
+  for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i], want[i]) << "row " << i << " of 35";
+
+  // And the window shows them: the bottom line, pixel for pixel.
+  Sleep(300);  // a tick for the last paint to reach the screen
+  RECT client;
+  ASSERT_TRUE(GetClientRect(terminal, &client));
+  const int lines = client.bottom / 14 - 1;
+  ASSERT_GE(lines, 2);
+  const int top = 14 * lines + 4;
+  Capture shown;
+  ASSERT_TRUE(CaptureClient(terminal, &shown));
+  Capture expected = ReferenceBottomLines(want[33], want[34], shown.width, top);
+  int differing = 0, black = 0;
+  std::string first;
+  // From x 10, where the bands start: the margin left of them is never
+  // repainted, so a glyph reaching into it leaves its pixels there.
+  for (int y = top; y < top + 14 && y < shown.height; ++y) {
+    for (int x = 10; x < shown.width; ++x) {
+      black += shown.At(x, y) == 0;
+      if (shown.At(x, y) != expected.At(x, y) && differing++ == 0)
+        first = "(" + std::to_string(x) + "," + std::to_string(y) + ")";
+    }
+  }
+  EXPECT_GT(black, 50) << "the bottom line shows no text";
+  EXPECT_EQ(differing, 0) << "pixels of the bottom line differ from \"" << want[34] << "\", first at " << first;
 }
 
 // --- Typing, receiving, capture, test pattern, Control menu ----------------
@@ -239,7 +418,12 @@ Capture ReferenceLamps(const bool lit[5]) {
   HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
   RECT all = {0, 0, kStripWidth, kStripHeight};
   FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOW));
-  SelectObject(dc, GetStockObject(SYSTEM_FONT));
+  // The terminal's font: the system font's face and cell, drawn without anti-aliasing.
+  LOGFONTA system = {};
+  GetObjectA(GetStockObject(SYSTEM_FONT), sizeof system, &system);
+  system.lfQuality = NONANTIALIASED_QUALITY;
+  HFONT font = CreateFontIndirectA(&system);
+  HGDIOBJ oldFont = SelectObject(dc, font);
   SelectObject(dc, GetStockObject(BLACK_PEN));
   for (int i = 0; i < 5; ++i) {
     HBRUSH brush = CreateSolidBrush(lit[i] ? RGB(128, 255, 128) : RGB(192, 192, 192));
@@ -260,6 +444,8 @@ Capture ReferenceLamps(const bool lit[5]) {
   const auto* p = static_cast<const uint32_t*>(bits);
   out.pixels.assign(p, p + kStripWidth * kStripHeight);
   for (uint32_t& pixel : out.pixels) pixel &= 0xFFFFFF;
+  SelectObject(dc, oldFont);
+  DeleteObject(font);
   SelectObject(dc, oldBitmap);
   DeleteObject(bitmap);
   DeleteDC(dc);

@@ -527,6 +527,23 @@ bool FarEnd::Write(const std::string& bytes) {
          written == bytes.size();
 }
 
+bool FarEnd::WriteAll(const std::string& bytes, DWORD quietMs) {
+  size_t done = 0;
+  DWORD lastProgress = GetTickCount();
+  while (done < bytes.size()) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 65536));
+    DWORD written = 0;
+    // A write that times out may still have moved some bytes: count them and go on.
+    WriteFile(handle_, bytes.data() + done, chunk, &written, nullptr);
+    done += written;
+    if (written > 0)
+      lastProgress = GetTickCount();
+    else if (GetTickCount() - lastProgress > quietMs)
+      return false;
+  }
+  return true;
+}
+
 std::string FarEnd::Read(size_t count, DWORD milliseconds) {
   std::string out;
   WaitUntil(

@@ -152,6 +152,9 @@ class FarEnd {
   bool ok() const { return handle_ != INVALID_HANDLE_VALUE; }
   DWORD error() const { return error_; }
   bool Write(const std::string& bytes);
+  // Writes all of `bytes`, however long the far side takes to accept them,
+  // as long as some go out within every `quietMs`.
+  bool WriteAll(const std::string& bytes, DWORD quietMs);
   // Reads until `count` bytes came or the time is up; returns what came.
   std::string Read(size_t count, DWORD milliseconds);
   // Reads what arrives until nothing has come for `quietMs`.
