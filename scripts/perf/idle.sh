@@ -33,7 +33,7 @@ report() {
   awk -v name="$1" -v a="$2" -v b="$3" -v t="$SECONDS_IDLE" \
     'BEGIN {d = b - a; printf "%-22s %6.2f CPU s in %d s = %6.3f CPU s/min = %5.2f%% of one core\n", name, d, t, d * 60 / t, d * 100 / t}'
 }
-echo "idle, 8 ports open, no traffic, ${SECONDS_IDLE} s (CPU time from /proc, ${CLK_TCK} ticks/s):"
+echo "idle, 8 ports open, no traffic, ${SECONDS_IDLE} s (CPU time from /proc/PID/task/*/schedstat):"
 report "plix32.exe" "$p0" "$p1"
 report "wineserver" "$s0" "$s1"
 report "Xvfb" "$x0" "$x1"

@@ -61,8 +61,17 @@ perf_stop_plix() {
   PLIX_PID=
 }
 
-# cpu_seconds PID: utime + stime (fields 14 and 15 of /proc/PID/stat) in seconds.
+# cpu_seconds PID: CPU seconds of all the threads of a process so far, from
+# the scheduler's own count (/proc/PID/task/*/schedstat, nanoseconds). The
+# utime and stime of /proc/PID/stat are sampled at clock ticks (10 ms here),
+# too coarse for a process that uses a tenth of a second in a run.
 cpu_seconds() {
+  local total
+  total=$(cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ns += $1} END {if (NR) printf "%.4f\n", ns / 1e9}')
+  if [ -n "$total" ]; then
+    echo "$total"
+    return
+  fi
   local stat
   stat=$(cat "/proc/$1/stat" 2>/dev/null) || { echo 0; return; }
   # The command name may hold blanks: count fields after its closing parenthesis.
@@ -83,7 +92,7 @@ wine_other_pids() {
 
 cpu_seconds_sum() {
   local total=0 p
-  for p in "$@"; do total=$(echo "$total $(cpu_seconds "$p")" | awk '{printf "%.2f", $1 + $2}'); done
+  for p in "$@"; do total=$(echo "$total $(cpu_seconds "$p")" | awk '{printf "%.4f", $1 + $2}'); done
   echo "$total"
 }
 

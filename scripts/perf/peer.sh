@@ -21,6 +21,9 @@
 #                          and its CPU includes xterm's (the terminal that
 #                          renders its output), with --imap spchex,8bithex so
 #                          that it too spells out what is not printable
+#   PEER_BASELINE=SECONDS  how long wineserver is measured before the program
+#                          starts (default 10): what Wine's own processes cost
+#                          it with no program running is not the program's
 #   PEER_PERF=1            also samples plix32.exe and wineserver with
 #                          `perf record` (build/perf/peer/perf.data) and
 #                          prints the share of each shared object
@@ -34,6 +37,7 @@ PEER_DATA=${PEER_DATA:-random}
 PEER_WINDOW=${PEER_WINDOW:-normal}
 PEER_PICOCOM=${PEER_PICOCOM:-plain}
 PEER_PERF=${PEER_PERF:-0}
+PEER_BASELINE=${PEER_BASELINE:-10}
 
 PICO_PID=
 XTERM_PID=
@@ -75,6 +79,11 @@ PY
     ;;
   *) log "PEER_DATA must be random, text or cr"; exit 2 ;;
 esac
+# Wine's own processes (explorer, services, ...) keep wineserver busy even
+# with no program running; that rate, measured now, is taken off its share.
+b0=$(cpu_seconds "$WINESERVER_PID"); bt0=$(date +%s.%N)
+sleep "$PEER_BASELINE"
+b1=$(cpu_seconds "$WINESERVER_PID"); bt1=$(date +%s.%N)
 perf_start_plix "$work"
 perf_ctl open "$PEER_SAVE" 5 | tee "$work/open.log"
 grep -q '^terminals=1 ' "$work/open.log" || { log "COM5 did not open"; exit 1; }
@@ -167,14 +176,18 @@ cmp "$work/sent.bin" "$work/picocom.bin" || { log "picocom log differs"; status=
 d() { echo "$1 $2" | awk '{print $2 - $1}'; }
 awk -v b="$BYTES" -v r="$RATE" -v el="$(d "$t0" "$t1")" -v w="$(d "$t0" "$tw")" -v p="$(d "$p0" "$p1")" \
     -v s="$(d "$s0" "$s1")" -v x="$(d "$x0" "$x1")" -v c="$(d "$c0" "$c1")" -v xt="$(d "$t0c" "$t1c")" -v y="$(d "$y0" "$y1")" \
-    -v variant="save=$PEER_SAVE data=$PEER_DATA window=$PEER_WINDOW picocom=$PEER_PICOCOM" 'BEGIN {
+    -v variant="save=$PEER_SAVE data=$PEER_DATA window=$PEER_WINDOW picocom=$PEER_PICOCOM" \
+    -v base="$(d "$b0" "$b1")" -v bel="$(d "$bt0" "$bt1")" 'BEGIN {
   mb = b / 1048576
+  idle = bel > 0 ? base / bel * el : 0   # wineserver with no program, over this run
+  own = s - idle; if (own < 0) own = 0
   printf "variant: %s\n", variant
   printf "%d bytes paced at %d B/s: sent in %.1f s, both captured after %.1f s\n", b, r, w, el
-  printf "plix32.exe  %6.2f CPU s = %.3f CPU s/MiB\n", p, p / mb
-  printf "wineserver  %6.2f CPU s = %.3f CPU s/MiB\n", s, s / mb
-  printf "Xvfb        %6.2f CPU s = %.3f CPU s/MiB (drawing; not counted below)\n", x, x / mb
-  printf "picocom     %6.2f CPU s = %.3f CPU s/MiB\n", c, c / mb
+  printf "plix32.exe  %7.3f CPU s = %.3f CPU s/MiB\n", p, p / mb
+  printf "wineserver  %7.3f CPU s = %.3f CPU s/MiB, of which %.3f CPU s/MiB with no program running (%.4f CPU s/s)\n", s, s / mb, idle / mb, (bel > 0 ? base / bel : 0)
+  printf "Xvfb        %7.3f CPU s = %.3f CPU s/MiB (drawing; not counted below)\n", x, x / mb
+  printf "picocom     %7.3f CPU s = %.3f CPU s/MiB\n", c, c / mb
+  if (c > 0) printf "ratio (plix32.exe + its share of wineserver) / picocom = %.2f\n", (p + own) / c
   if (xt > 0) {
     printf "ratio (plix32.exe + wineserver) / picocom = %.1f; plix32.exe alone / picocom = %.1f\n", (p + s) / c, p / c
     printf "xterm       %6.2f CPU s = %.3f CPU s/MiB (renders picocom)\n", xt, xt / mb
@@ -182,8 +195,8 @@ awk -v b="$BYTES" -v r="$RATE" -v el="$(d "$t0" "$t1")" -v w="$(d "$t0" "$tw")" 
     printf "with the terminals that draw: plix32.exe + wineserver + Xvfb = %.3f CPU s/MiB, picocom + xterm + its Xvfb = %.3f CPU s/MiB, ratio %.1f\n", (p + s + x) / mb, (c + xt + y) / mb, (c + xt + y > 0) ? (p + s + x) / (c + xt + y) : 0
     exit
   }
-  if (c > 0) printf "ratio (plix32.exe + wineserver) / picocom = %.1f; plix32.exe alone / picocom = %.1f\n", (p + s) / c, p / c
-  else printf "picocom used less than one clock tick; ratio undefined\n"
+  if (c > 0) printf "ratio (plix32.exe + wineserver) / picocom = %.2f; plix32.exe alone / picocom = %.2f\n", (p + s) / c, p / c
+  else printf "picocom used no CPU time; ratio undefined\n"
 }'
 [ $status -eq 0 ] && echo "both captures equal the bytes sent"
 exit $status

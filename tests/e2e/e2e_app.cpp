@@ -289,6 +289,23 @@ TEST_F(PlixExe, ShowsAndCapturesAMebibyteWithTheWindowShown) {
   }
   EXPECT_GT(black, 50) << "the bottom line shows no text";
   EXPECT_EQ(differing, 0) << "pixels of the bottom line differ from \"" << want[34] << "\", first at " << first;
+
+  // Minimized, the window draws nothing; what arrives meanwhile is shown once it is restored.
+  SendMessageA(terminal, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  ASSERT_TRUE(WaitUntil([&] { return IsIconic(terminal) != FALSE; }, 2000));
+  const std::string more = "\r\nreceived while minimized";
+  ASSERT_TRUE(cable.WriteAll(more, 5000));
+  const std::vector<std::string> wantAfter = ExpectedRows(sent + more, 35);
+  EXPECT_TRUE(WaitUntil([&] { return app_.Rows(terminal) == wantAfter; }, 3000));
+  SendMessageA(terminal, WM_SYSCOMMAND, SC_RESTORE, 0);
+  ASSERT_TRUE(WaitUntil([&] { return IsIconic(terminal) == FALSE; }, 2000));
+  Sleep(300);
+  ASSERT_TRUE(CaptureClient(terminal, &shown));
+  expected = ReferenceBottomLines(wantAfter[33], wantAfter[34], shown.width, top);
+  differing = 0;
+  for (int y = top; y < top + 14 && y < shown.height; ++y)
+    for (int x = 10; x < shown.width; ++x) differing += shown.At(x, y) != expected.At(x, y);
+  EXPECT_EQ(differing, 0) << "after the restore the bottom line does not show \"" << wantAfter[34] << "\"";
 }
 
 // --- Typing, receiving, capture, test pattern, Control menu ----------------

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Before and after in one run on one machine: builds plix32.exe as it was at
+# REV (default 06a0a34, the last build that drew rows with a band and an
+# anti-aliased TextOut), then runs scripts/perf/peer.sh on it and on the
+# current build with the same arguments, one after the other, and prints both
+# results. Environment variables of peer.sh (PEER_WINDOW, PEER_DATA, ...) apply
+# to both runs.
+#
+#   scripts/perf/peer_compare.sh [BYTES] [RATE] [REV]
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+cd "$PLIX_ROOT"
+BYTES=${1:-$((5 * 1024 * 1024))}
+RATE=${2:-30720}
+REV=${3:-06a0a34}
+
+ensure_packages "${BUILD_PACKAGES[@]}" "${WINE_PACKAGES[@]}" || exit 1
+src="$PERF_DIR/before-src"
+mkdir -p "$PERF_DIR"
+rm -rf "$src"
+git worktree prune
+git worktree add --detach -f "$src" "$REV" >"$PERF_DIR/before-worktree.log" 2>&1
+(cd "$src" && cmake --preset win64 && cmake --build --preset win64 --target plix32) >"$PERF_DIR/build-before.log" 2>&1 ||
+  { tail -30 "$PERF_DIR/build-before.log"; exit 1; }
+# peer.sh finds the program's Linux process by the name plix32.exe.
+mkdir -p "$PERF_DIR/before"
+cp "$src/build/win64/plix32.exe" "$PERF_DIR/before/plix32.exe"
+git worktree remove --force "$src"
+build_preset win64 >"$PERF_DIR/build-win64.log" 2>&1 || { tail -30 "$PERF_DIR/build-win64.log"; exit 1; }
+
+run() {
+  local label=$1 exe=$2
+  echo "== $label: $exe"
+  PLIX_EXE="$exe" scripts/perf/peer.sh "$BYTES" "$RATE" | tee "$PERF_DIR/peer-$label.log" | grep -v '^box:\|^terminals=\|^client='
+  cp "$PERF_DIR/peer/size.log" "$PERF_DIR/peer-$label.size"
+}
+run before "$PERF_DIR/before/plix32.exe"
+run after "$PLIX_ROOT/build/win64/plix32.exe"
+echo "== summary (CPU s per MiB; ratio counts wineserver less its rate with no program running)"
+for label in before after; do
+  awk -v l="$label" '
+    /^plix32.exe / {p = $6}
+    /^wineserver / {s = $6; w = $11}
+    /^picocom / {c = $6}
+    /its share of wineserver/ {r = $NF}
+    END {printf "%-6s plix32.exe %s  wineserver %s (of which %s with no program)  picocom %s  ratio %s\n", l, p, s, w, c, r}' "$PERF_DIR/peer-$label.log"
+done
