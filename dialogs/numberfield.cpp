@@ -26,10 +26,17 @@ bool Parse(const char* text, DWORD base, int (*digit)(char), DWORD* value) {
   while (IsWhite(*p)) p++;
   bool negative = false;
   if (*p == '+' || *p == '-') negative = *p++ == '-';
+  // Hexadecimal may carry its own "0x" after the sign, as "%lx" takes it; its
+  // "0" is a digit read, so "0x" alone gives 0.
+  bool prefixed = false;
+  if (base == 16 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+    p += 2;
+    prefixed = true;
+  }
   DWORD result = 0;  // unsigned, so that overflow wraps instead of being undefined
   const char* first = p;
   for (int d; (d = digit(*p)) >= 0; p++) result = result * base + static_cast<DWORD>(d);
-  if (p == first) return false;
+  if (p == first && !prefixed) return false;
   *value = negative ? 0u - result : result;
   return true;
 }

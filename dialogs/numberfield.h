@@ -5,8 +5,10 @@
 // The conversions below are written out by hand so that every C library gives
 // the same answer: they skip leading white space, take an optional sign (a
 // minus negates), stop at the first character that is not a digit and keep
-// the low 32 bits of whatever they read (4294967297 gives 1). Each answers
-// true, and stores, only when it read at least one digit.
+// the low 32 bits of whatever they read (4294967297 gives 1), where a C
+// library would saturate. ParseHex also takes one "0x" or "0X" after the
+// sign, as "%lx" does. Each answers true, and stores, only when it read at
+// least one digit (the "0" of a "0x" counts).
 bool ParseDecimal(const char* text, DWORD* value);
 bool ParseHex(const char* text, DWORD* value);
 

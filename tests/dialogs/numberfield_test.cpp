@@ -34,7 +34,14 @@ const Case kCases[] = {
     {"0x-10", true, 4294967280u},
     {"0x", false, 0},
     {"0xZZ", false, 0},
-    {"0x0x10", true, 0},  // no second prefix: the digits stop at the x
+    // after the prefix, the hexadecimal conversion takes white space, a sign
+    // and a "0x" of its own, as "%lx" does
+    {"0x0x10", true, 16},
+    {"0x 0x10", true, 16},
+    {"0x\t-0x10", true, 4294967280u},
+    {"0x0x", true, 0},   // the "0" of the inner prefix is a digit
+    {"0x0xZ", true, 0},
+    {"0x0x0x1", true, 0},  // only one inner prefix
     // hexadecimal with "H"
     {"1Fh", true, 31},
     {"1FH", true, 31},
@@ -45,6 +52,10 @@ const Case kCases[] = {
     {"100000000H", true, 0},
     {"FFFFFFFFH", true, 4294967295u},
     {" -1FH", true, 4294967265u},
+    {"-0x1FH", true, 4294967265u},
+    {"+0x1FH", true, 31},
+    {"\t0x1FH", true, 31},
+    {"0X1fh", true, 31},  // the prefix is taken, then the conversion stops at the h
     {"H", false, 0},
     {"zH", false, 0},  // ends in H, so no fall-back to the character code
     // a character's code, the very first character
@@ -75,6 +86,10 @@ TEST(ParseConversions, NeedADigitAndStopAtTheFirstOther) {
       {false, "--1", false, 0},            {false, "8 bits", true, 8}, {false, "", false, 0},
       {true, "fF", true, 255},             {true, "-1", true, 4294967295u},
       {true, "123456789", true, 0x23456789}, {true, "g", false, 0},
+      // the hexadecimal conversion's own "0x", after white space and sign
+      {true, "\t-0X1f", true, 4294967265u}, {true, "0x", true, 0},
+      {true, "x1", false, 0},                {true, "-x1", false, 0},
+      {false, "0x1", true, 0},  // decimal has no prefix
   };
   for (const auto& c : cases) {
     DWORD value = 7;
