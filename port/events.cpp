@@ -85,6 +85,7 @@ int ComPort::CheckEvents() {
   if (eventMask == 0) return 0;
 
   if (WaitCommEvent(handle, &eventResult, &eventOverlapped)) {
+    eventWaitFailed = 0;  // a wait that worked, as when a pending one completes
     ShowEvents(eventResult);
   } else {
     DWORD error = GetLastError();

@@ -303,6 +303,22 @@ TEST_F(EventsTest, AWaitThatAlwaysFailsIsShownOnceUntilOneCompletes) {
   EXPECT_EQ(fake::BoxTexts().size(), 2u);  // shown again after a wait had worked
 }
 
+TEST_F(EventsTest, AWaitCompletingAtOnceAlsoCountsAsWorkingAgain) {
+  ChooseMask(*port, EV_CTS);
+  port->CheckEvents();
+  fake::CompleteEvent(*fake::LastOp("WaitCommEvent"), 0, ERROR_OPERATION_ABORTED);
+  device->events = EV_CTS;  // the wait started in this pass ends at once
+  port->CheckEvents();
+  EXPECT_EQ(ScreenText(*port), "<EV_CTS>");
+  ASSERT_EQ(port->eventPending, 0);
+
+  port->CheckEvents();  // waits again; this one fails while being collected
+  fake::CompleteEvent(*fake::LastOp("WaitCommEvent"), 0, ERROR_OPERATION_ABORTED);
+  port->CheckEvents();
+  EXPECT_THAT(fake::BoxTexts(), ElementsAre("Error Com Event GetOverLappedResult:995",
+                                            "Error Com Event GetOverLappedResult:995"));
+}
+
 TEST_F(EventsTest, WaitStartFailuresAreShownFourTimesPerRunThenSilent) {
   auto second = OpenPort("COM2");
   fake::Boxes().clear();
