@@ -76,7 +76,8 @@ struct ComPort {
   int ComOut(const char* bytes, int count);
   // Reads `wanted` bytes the driver already holds; 0 with *received set, or 1.
   int ComIn(char* buffer, int wanted, DWORD* received);
-  // Queue counts from the driver; line errors go to the screen.
+  // Queue counts from the driver; line errors go to the screen. 1 (counts 0)
+  // when the driver could not give them.
   int QueueStatus(DWORD* outCount, DWORD* inCount);
 
   // Modem status into the lamp bits, and the event wait. 1 once wait failures are no longer shown.

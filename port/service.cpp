@@ -66,10 +66,12 @@ void ComPort::SaveBlock(DWORD count) {
 int ComPort::ServicePort() {
   DWORD outCount = 0;
   DWORD inCount = 0;
-  QueueStatus(&outCount, &inCount);
+  const bool queuesKnown = QueueStatus(&outCount, &inCount) == 0;
   CheckEvents();
 
-  if (g_app.sendTestData && outCount == 0) {
+  // With the queues unknown the pattern waits: sent on every pass, it would
+  // pile up in the driver or raise a box per pass from a dead handle.
+  if (g_app.sendTestData && queuesKnown && outCount == 0) {
     if (g_app.testPatternLength == 0) g_app.testPatternLength = BuildTestPattern();
     ComOut(testPattern, g_app.testPatternLength);
   }

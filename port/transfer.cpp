@@ -115,10 +115,11 @@ int ComPort::QueueStatus(DWORD* outCount, DWORD* inCount) {
                     static_cast<unsigned>(reinterpret_cast<uintptr_t>(handle)));
       AddText(g_app.scratchText, 0);
     }
-    // No COMSTAT came back: report empty queues so nothing is read or sent on guesswork.
+    // No COMSTAT came back: nothing is read on guesswork, and the caller must
+    // not take the zero output count for an empty queue.
     *outCount = 0;
     *inCount = 0;
-    return 0;
+    return 1;
   }
   queueStatusFailed = 0;
   if (errors != 0) ShowLineErrors(errors);

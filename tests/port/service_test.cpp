@@ -177,6 +177,24 @@ TEST_F(ServiceTest, EachPortSendsThePatternWheneverItsOutputQueueIsEmpty) {
   EXPECT_EQ(busy.written.size(), 1155u);
 }
 
+TEST_F(ServiceTest, ThePatternWaitsWhileTheQueuesCannotBeRead) {
+  g_app.sendTestData = 1;
+  auto port = OpenWindowed("COM1");
+  fake::Device& device = *fake::FindDevice("COM1");
+  // An unknown output count once read as an empty queue: the pattern went out
+  // on every pass, and from a dead handle each write raised a box.
+  for (int pass = 0; pass < 3; pass++) fake::FailNext("ClearCommError", ERROR_NOT_READY);
+  for (int pass = 0; pass < 3; pass++) PollAllPorts();
+  EXPECT_THAT(fake::CallsTo("WriteFile"), ::testing::IsEmpty());
+  EXPECT_TRUE(fake::Boxes().empty());
+  const std::string screen = Screen(*port);
+  EXPECT_EQ(screen.find("<ERR 15H,ClearCommError, COM1,"), 0u);
+  EXPECT_EQ(screen.find("<ERR", 1), std::string::npos);  // once, not per pass
+
+  PollAllPorts();  // the driver answers again
+  EXPECT_EQ(device.written.size(), 1155u);
+}
+
 TEST_F(ServiceTest, CaptureFilesStayInTheCurrentDirectory) {
   g_app.saveToDisk = 1;
   for (const char* name : {"COM12", "..\\evil", "a/b:c"}) fake::AddDevice(name).rx = name;
