@@ -1,0 +1,594 @@
+#!/usr/bin/env python3
+"""Plix32 under Wine beside terminals that draw, in one run.
+
+Run through scripts/perf/peers.sh, which builds the program, sets up the Wine
+prefix, its Xvfb, wineserver and one socat cable per peer, then calls this.
+
+The same bytes are written, paced at RATE bytes/s in 100 ms slices, to the far
+ends of all the cables at once; each peer receives on the near end of its own:
+
+  program   plix32.exe under Wine, COM5, window shown, Save To Disk on
+            counted: plix32.exe + wineserver (less its rate with no program
+            running, measured first) + Wine's Xvfb
+  putty     PuTTY (GTK) in serial mode on an Xvfb of its own, -sessionlog
+            counted: putty + its Xvfb
+  xterm     picocom in an xterm on an Xvfb of its own, --logfile
+            counted: picocom + xterm + its Xvfb
+  picocom   picocom alone, output to a file, --logfile: the floor
+            counted: picocom
+
+Every peer's capture must equal the bytes sent. The terminals are 80 columns
+by as many rows as the program's window shows.
+"""
+import argparse
+import json
+import os
+import select
+import signal
+import subprocess
+import sys
+import time
+
+ROOT = os.environ["PLIX_ROOT"]
+PERF_DIR = os.environ["PERF_DIR"]
+WINEPREFIX = os.environ["WINEPREFIX"]
+WINE_DISPLAY = os.environ["DISPLAY"]
+WINESERVER_PID = int(os.environ["WINESERVER_PID"])
+WINE_XVFB_PID = int(os.environ["XVFB_PID"])
+PLIX_EXE = os.environ["PLIX_EXE"]
+PLIXCTL = os.path.join(PERF_DIR, "plixctl.exe")
+
+PEERS = ("program", "putty", "xterm", "picocom")
+TITLES = {
+    "program": "Plix32 under Wine",
+    "putty": "PuTTY",
+    "xterm": "picocom in xterm",
+    "picocom": "picocom bare (floor)",
+}
+MiB = 1048576
+
+
+def log(text):
+    print("== " + text, file=sys.stderr, flush=True)
+
+
+def cpu_seconds(pid):
+    """CPU seconds of all the live threads of a process, from the scheduler's
+    own count (nanoseconds); clock ticks are too coarse for small shares."""
+    total, seen = 0, False
+    try:
+        tasks = os.listdir("/proc/%d/task" % pid)
+    except OSError:
+        return 0.0
+    for t in tasks:
+        try:
+            with open("/proc/%d/task/%s/schedstat" % (pid, t)) as f:
+                total += int(f.read().split()[0])
+                seen = True
+        except (OSError, ValueError, IndexError):
+            pass
+    return total / 1e9 if seen else 0.0
+
+
+def cpu_each(pids):
+    return {pid: cpu_seconds(pid) for pid in pids}
+
+
+def cpu_delta(before, after):
+    """CPU used between two cpu_each() of the same processes, by those still
+    running at the end (one that ended took its count with it)."""
+    return sum(after[p] - before[p] for p in before if after.get(p, 0) >= before[p] > 0)
+
+
+def cmdline(pid):
+    try:
+        with open("/proc/%d/cmdline" % pid, "rb") as f:
+            return f.read().replace(b"\0", b" ").decode(errors="replace")
+    except OSError:
+        return ""
+
+
+def children(pid):
+    out = []
+    for p in os.listdir("/proc"):
+        if not p.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % p) as f:
+                stat = f.read()
+        except OSError:
+            continue
+        if int(stat[stat.rindex(")") + 2:].split()[1]) == pid:
+            out.append(int(p))
+    return out
+
+
+def wine_other_pids(plix_pid):
+    """Wine's own processes of the prefix (explorer.exe, services, ...): the
+    Windows programs other than plix32.exe with this prefix in their
+    environment (its Xvfb and the cables' socat have it too, but are no .exe)."""
+    out = []
+    want = ("WINEPREFIX=" + WINEPREFIX).encode()
+    for p in os.listdir("/proc"):
+        if not p.isdigit() or int(p) in (plix_pid, WINESERVER_PID) or ".exe" not in cmdline(int(p)):
+            continue
+        try:
+            with open("/proc/%s/environ" % p, "rb") as f:
+                if want in f.read().split(b"\0"):
+                    out.append(int(p))
+        except OSError:
+            pass
+    return out
+
+
+def plain_env(**extra):
+    """The environment for processes that are not Wine's."""
+    env = {k: v for k, v in os.environ.items() if not k.startswith("WINE")}
+    env.update(extra)
+    return env
+
+
+def cable(name, end):
+    with open(os.path.join(WINEPREFIX, "cables", name, "env")) as f:
+        env = dict(line.strip().split("=", 1) for line in f if "=" in line)
+    return env["NEAR_PTY" if end == "near" else "FAR_PTY"]
+
+
+def make_data(kind, size):
+    if kind == "random":
+        return os.urandom(size)
+    # Printable lines of 62 characters, as a device that logs text would send;
+    # "text" ends them with CR LF (a new row every line), "cr" with CR only
+    # (the current row is overwritten, the screen never scrolls).
+    letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .,;:-"
+    end = "\r\n" if kind == "text" else "\r"
+    out, n = [], 0
+    while n < size:
+        line = "".join(letters[(i * 7 + len(out)) % len(letters)] for i in range(62)) + end
+        out.append(line)
+        n += len(line)
+    return "".join(out)[:size].encode()
+
+
+class Procs:
+    """Processes this script started; stopped by their own ids only."""
+
+    def __init__(self):
+        self.items = []
+
+    def add(self, proc, match):
+        self.items.append((proc, match))
+        return proc
+
+    def stop_all(self):
+        for proc, match in reversed(self.items):
+            stop(proc.pid, match)
+            try:
+                proc.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                pass
+        self.items = []
+
+
+def stop(pid, match):
+    if match not in cmdline(pid):  # gone, or the id was reused
+        return
+    try:
+        os.kill(pid, signal.SIGTERM)
+    except OSError:
+        return
+    for _ in range(50):
+        if match not in cmdline(pid):
+            return
+        time.sleep(0.05)
+    try:
+        os.kill(pid, signal.SIGKILL)
+    except OSError:
+        pass
+
+
+def start_xvfb(procs, work, name):
+    numfile = os.path.join(work, name + ".display")
+    r, w = os.pipe()
+    proc = procs.add(subprocess.Popen(
+        ["Xvfb", "-displayfd", str(w), "-nolisten", "tcp", "-screen", "0", "1024x768x24"],
+        pass_fds=(w,), stdin=subprocess.DEVNULL, env=plain_env(),
+        stdout=open(os.path.join(work, name + ".log"), "w"), stderr=subprocess.STDOUT), "Xvfb")
+    os.close(w)
+    number = b""
+    while not number.endswith(b"\n"):
+        chunk = os.read(r, 16)  # Xvfb writes the number once it accepts clients
+        if not chunk:
+            raise RuntimeError("Xvfb %s did not start" % name)
+        number += chunk
+    os.close(r)
+    with open(numfile, "w") as f:
+        f.write(number.decode())
+    return proc, ":" + number.decode().strip()
+
+
+def has_window(display, name):
+    """A window whose name or class mentions name is mapped on display."""
+    tree = subprocess.run(["xwininfo", "-display", display, "-root", "-tree"], env=plain_env(),
+                          capture_output=True, text=True).stdout.lower()
+    return any(name in l and "unmapped" not in l for l in tree.splitlines()[1:])
+
+
+def plixctl(work, *args):
+    out = os.path.join(work, "plixctl-%s.log" % args[0])
+    with open(out, "w") as f:
+        rc = subprocess.call(["wine", PLIXCTL] + [str(a) for a in args],
+                             stdin=subprocess.DEVNULL, stdout=f, stderr=subprocess.STDOUT)
+    with open(out) as f:
+        text = f.read()
+    return rc, text
+
+
+def wait_for(pred, seconds, what):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        value = pred()
+        if value:
+            return value
+        time.sleep(0.1)
+    raise RuntimeError(what)
+
+
+def putty_header(path):
+    """PuTTY's session log starts with one line of its own, then the raw bytes."""
+    try:
+        with open(path, "rb") as f:
+            head = f.read(200)
+    except OSError:
+        return None
+    i = head.find(b"\r\n")
+    return i + 2 if head.startswith(b"=~=~=") and i >= 0 else None
+
+
+def pace(data, rate, fds, timeout):
+    """Writes data to every fd at rate bytes/s in 100 ms slices. A cable that
+    falls behind keeps its own backlog so the others stay on time; whatever a
+    peer sends back (PuTTY answers ENQ and terminal queries) is read and
+    counted, so its cable never fills up."""
+    slice_ = max(1, rate // 10)
+    pending = {fd: bytearray() for fd in fds}
+    back = {fd: 0 for fd in fds}
+    start = time.monotonic()
+    n = 0
+    for fd in fds:
+        os.set_blocking(fd, False)
+    deadline = start + len(data) / rate + timeout
+    while n * slice_ < len(data) or any(pending.values()):
+        now = time.monotonic()
+        if now > deadline:  # a peer stopped reading; its check will say so
+            break
+        while n * slice_ < len(data) and start + n * 0.1 <= now:
+            chunk = data[n * slice_:(n + 1) * slice_]
+            for fd in fds:
+                pending[fd] += chunk
+            n += 1
+        next_slice = start + n * 0.1 if n * slice_ < len(data) else now + 0.1
+        wr = [fd for fd in fds if pending[fd]]
+        r, w, _ = select.select(fds, wr, [], max(0.0, next_slice - time.monotonic()))
+        for fd in r:
+            try:
+                back[fd] += len(os.read(fd, 65536))
+            except BlockingIOError:
+                pass
+        for fd in w:
+            try:
+                k = os.write(fd, pending[fd][:65536])
+                del pending[fd][:k]
+            except BlockingIOError:
+                pass
+    return back
+
+
+def drain(fds, back, seconds):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        r, _, _ = select.select(fds, [], [], max(0.0, end - time.monotonic()))
+        for fd in r:
+            try:
+                back[fd] += len(os.read(fd, 65536))
+            except BlockingIOError:
+                pass
+
+
+def run_round(args, kind, peers):
+    work = os.path.join(PERF_DIR, "peers", kind)
+    subprocess.call(["rm", "-rf", work])
+    os.makedirs(work)
+    data = make_data(kind, args.bytes)
+    sent = os.path.join(work, "sent.bin")
+    with open(sent, "wb") as f:
+        f.write(data)
+    procs = Procs()
+    res = {"data": kind, "bytes": args.bytes, "rate": args.rate, "peers": {}}
+    try:
+        return run_round_in(args, kind, peers, work, data, procs, res)
+    finally:
+        procs.stop_all()
+
+
+def run_round_in(args, kind, peers, work, data, procs, res):
+    displays = {}
+    for p in ("putty", "xterm"):
+        if p in peers:
+            displays[p] = start_xvfb(procs, work, "xvfb-" + p)
+
+    # Wine's own processes keep wineserver busy with no program running: that
+    # rate, measured now, is not the program's and is taken off its share.
+    others0 = wine_other_pids(0)
+    b0, o0, bt0 = cpu_seconds(WINESERVER_PID), cpu_each(others0), time.monotonic()
+    time.sleep(args.baseline)
+    b1, o1, bt1 = cpu_seconds(WINESERVER_PID), cpu_each(others0), time.monotonic()
+    idle_rate = (b1 - b0) / (bt1 - bt0)
+    others_idle_rate = cpu_delta(o0, o1) / (bt1 - bt0)
+
+    rows = args.rows
+    plix = None
+    captures = {}
+    if "program" in peers:
+        plix = procs.add(subprocess.Popen(
+            ["wine", PLIX_EXE], cwd=work, stdin=subprocess.DEVNULL,
+            stdout=open(os.path.join(work, "plix32.log"), "w"), stderr=subprocess.STDOUT), "plix32.exe")
+        # wine execs its loader in the same process; wait until it runs the program.
+        wait_for(lambda: "plix32.exe" in cmdline(plix.pid), 10, "plix32.exe did not start")
+        rc, text = plixctl(work, "open", args.save, 5)
+        if rc != 0 or not text.splitlines() or "terminals=1 " not in text:
+            raise RuntimeError("COM5 did not open: " + text)
+        _, size = plixctl(work, "size")
+        for word in size.split():
+            if word.startswith("lines=") and not args.rows:
+                rows = int(word[6:])
+        res["program_window"] = size.strip()
+        if args.window == "min":
+            plixctl(work, "minimize")
+        captures["program"] = os.path.join(work, "kOM5.txt") if args.save else None
+    rows = rows or 24
+    res["rows"] = rows
+    pids = {}
+    if "putty" in peers:
+        captures["putty"] = os.path.join(work, "putty.log")
+        # A home of its own: no saved settings of the user's apply.
+        env = plain_env(DISPLAY=displays["putty"][1], HOME=os.path.join(work, "putty-home"))
+        os.makedirs(env["HOME"])
+        putty = procs.add(subprocess.Popen(
+            ["putty", "-serial", cable("putty", "near"), "-sercfg", "115200,8,n,1,N",
+             "-geometry", "80x%d" % rows, "-sessionlog", captures["putty"], "-logoverwrite"],
+            env=env, stdin=subprocess.DEVNULL, stdout=open(os.path.join(work, "putty.out"), "w"),
+            stderr=subprocess.STDOUT, start_new_session=True), "putty")
+        pids["putty"] = putty.pid
+        # PuTTY opens its log at the first byte received (and keeps what comes
+        # meanwhile); wait for its window instead.
+        wait_for(lambda: has_window(displays["putty"][1], "putty"), 15, "PuTTY showed no window")
+    picocom_args = ["picocom", "-q", "-b", "115200", "--nolock", "--imap", "spchex,8bithex"]
+    if "xterm" in peers:
+        captures["xterm"] = os.path.join(work, "xterm-picocom.bin")
+        env = plain_env(DISPLAY=displays["xterm"][1])
+        xterm = procs.add(subprocess.Popen(
+            ["xterm", "-geometry", "80x%d" % rows, "-e"] + picocom_args +
+            ["--logfile", captures["xterm"], cable("xterm", "near")],
+            env=env, stdin=subprocess.DEVNULL, stdout=open(os.path.join(work, "xterm.out"), "w"),
+            stderr=subprocess.STDOUT, start_new_session=True), "xterm")
+        pids["xterm"] = xterm.pid
+        pids["xterm-picocom"] = wait_for(
+            lambda: next((c for c in children(xterm.pid) if cmdline(c).startswith("picocom")), None),
+            10, "picocom did not start in the xterm")
+        wait_for(lambda: has_window(displays["xterm"][1], "xterm"), 15, "xterm showed no window")
+    if "picocom" in peers:
+        captures["picocom"] = os.path.join(work, "picocom.bin")
+        # picocom reads keys from stdin: a pipe that stays open, not a terminal.
+        # A session of its own: on SIGTERM picocom signals its whole process group.
+        bare = procs.add(subprocess.Popen(
+            picocom_args + ["--logfile", captures["picocom"], cable("picocom", "near")],
+            env=plain_env(), stdin=subprocess.PIPE, stdout=open(os.path.join(work, "picocom.out"), "w"),
+            stderr=subprocess.STDOUT, start_new_session=True), "picocom")
+        pids["picocom"] = bare.pid
+    time.sleep(2)  # windows mapped and first drawn, logs open
+
+    perf = None
+    if args.perf and plix:
+        perf = procs.add(subprocess.Popen(
+            ["perf", "record", "-q", "-F", "999", "-o", os.path.join(work, "perf.data"),
+             "-p", "%d,%d" % (plix.pid, WINESERVER_PID)],
+            stdout=open(os.path.join(work, "perf.log"), "w"), stderr=subprocess.STDOUT), "perf")
+        time.sleep(1)
+
+    counted = {}  # peer -> [(label, pid)]
+    if plix:
+        counted["program"] = [("plix32.exe", plix.pid), ("wineserver", WINESERVER_PID),
+                              ("Xvfb", WINE_XVFB_PID)]
+    if "putty" in pids:
+        counted["putty"] = [("putty", pids["putty"]), ("Xvfb", displays["putty"][0].pid)]
+    if "xterm" in pids:
+        counted["xterm"] = [("picocom", pids["xterm-picocom"]), ("xterm", pids["xterm"]),
+                            ("Xvfb", displays["xterm"][0].pid)]
+    if "picocom" in pids:
+        counted["picocom"] = [("picocom", pids["picocom"])]
+    socats = {}
+    for p in peers:
+        with open(os.path.join(WINEPREFIX, "cables", p, "socat.pid")) as f:
+            socats[p] = int(f.read())
+    others = wine_other_pids(plix.pid if plix else 0)
+
+    def snapshot():
+        s = {p: [cpu_seconds(pid) for _, pid in lst] for p, lst in counted.items()}
+        s["socat"] = {p: cpu_seconds(pid) for p, pid in socats.items()}
+        s["others"] = cpu_each(others)
+        return s
+
+    def captured(p):
+        path = captures.get(p)
+        if not path:
+            return True
+        extra = (putty_header(path) or 10 ** 12) if p == "putty" else 0
+        try:
+            return os.path.getsize(path) >= args.bytes + extra
+        except OSError:
+            return False
+
+    fds = [os.open(cable(p, "far"), os.O_RDWR | os.O_NOCTTY) for p in peers]
+    c0, t0 = snapshot(), time.monotonic()
+    back = pace(data, args.rate, fds, args.timeout)
+    tw = time.monotonic()
+    late = {}
+    while time.monotonic() < tw + args.timeout:
+        drain(fds, back, 0.1)
+        for p in peers:
+            if p not in late and captured(p):
+                late[p] = time.monotonic() - t0
+        if len(late) == len(peers):
+            break
+    t1 = time.monotonic()
+    c1 = snapshot()
+    for fd in fds:
+        os.close(fd)
+    if perf:
+        perf.send_signal(signal.SIGINT)
+        perf.wait()
+        report = subprocess.run(["perf", "report", "-i", os.path.join(work, "perf.data"), "--stdio",
+                                 "--sort", "comm,dso"], capture_output=True, text=True).stdout
+        lines = [l for l in report.splitlines() if l and not l.startswith("#")]
+        res["perf"] = lines[:25]
+    if plix:
+        res["boxes_after"] = plixctl(work, "boxes")[1].strip()
+        plixctl(work, "quit")
+
+    elapsed = t1 - t0
+    res["sent_s"], res["elapsed_s"] = tw - t0, elapsed
+    res["wineserver_idle_rate"] = idle_rate
+    res["wine_others_cpu"] = cpu_delta(c0["others"], c1["others"])
+    res["wine_others"] = sorted(cmdline(p).split(" ")[0].split("\\")[-1] for p in others)
+    res["wine_others_idle_rate"] = others_idle_rate
+    for p in peers:
+        d = {"captured_after_s": late.get(p), "sent_back": back[fds[peers.index(p)]]}
+        d["socat_cpu"] = c1["socat"][p] - c0["socat"][p]
+        if p in counted:
+            parts = [(label, b - a) for (label, _), a, b in zip(counted[p], c0[p], c1[p])]
+            d["parts"] = parts
+            total = sum(v for _, v in parts)
+            if p == "program":
+                d["wineserver_idle"] = min(idle_rate * elapsed, dict(parts)["wineserver"])
+                total -= d["wineserver_idle"]
+            d["cpu"] = total
+        d["check"] = check(p, captures.get(p), data)
+        res["peers"][p] = d
+    return res
+
+
+def check(peer, path, data):
+    """Compares a peer's capture with the bytes sent; returns (ok, text)."""
+    if path is None:
+        return (True, "not captured (Save To Disk off)")
+    try:
+        with open(path, "rb") as f:
+            got = f.read()
+    except OSError:
+        return (False, "no capture file")
+    if peer == "putty":
+        skip = putty_header(path)
+        if skip is None:
+            return (False, "session log without PuTTY's header line")
+        got = got[skip:]
+    if got == data:
+        return (True, "equal to the %d bytes sent" % len(data))
+    first = next((i for i, (a, b) in enumerate(zip(got, data)) if a != b), min(len(got), len(data)))
+    return (False, "DIFFERS: %d bytes captured of %d, first difference at byte %d"
+            % (len(got), len(data), first))
+
+
+def print_round(res):
+    mb = res["bytes"] / MiB
+    print("\n== data: %s, %d bytes paced at %d B/s to %d cables at once; written in %.1f s, "
+          "all captured after %.1f s" % (res["data"], res["bytes"], res["rate"], len(res["peers"]),
+                                          res["sent_s"], res["elapsed_s"]))
+    if "program_window" in res:
+        print("program's terminal: %s; PuTTY and xterm: 80x%d" % (res["program_window"], res["rows"]))
+    print("%-22s %8s %9s  %s" % ("peer", "CPU s", "CPU s/MiB", "what is counted (CPU s)"))
+    for p in PEERS:
+        d = res["peers"].get(p)
+        if not d or "cpu" not in d:
+            continue
+        parts = " + ".join("%s %.3f" % (label, v) for label, v in d["parts"])
+        if p == "program":
+            parts += " - wineserver with no program running %.3f" % d["wineserver_idle"]
+        print("%-22s %8.3f %9.3f  %s" % (TITLES[p], d["cpu"], d["cpu"] / mb, parts))
+    prog = res["peers"].get("program")
+    if prog and "cpu" in prog:
+        for p in PEERS[1:]:
+            d = res["peers"].get(p)
+            if d and d.get("cpu"):
+                print("ratio program / %-20s %6.2f" % (TITLES[p], prog["cpu"] / d["cpu"]))
+        ws = dict(prog["parts"])
+        print("program with all of wineserver: %.3f CPU s/MiB; plix32.exe alone %.3f; "
+              "wineserver with no program running: %.4f CPU s/s"
+              % ((prog["cpu"] + prog["wineserver_idle"]) / mb, ws["plix32.exe"] / mb,
+                 res["wineserver_idle_rate"]))
+    print("not counted: Wine's other processes of the prefix (%s) %.3f CPU s "
+          "(%.4f CPU s/s with no program running); socat per cable: %s"
+          % (" ".join(res["wine_others"]), res["wine_others_cpu"], res["wine_others_idle_rate"],
+             ", ".join("%s %.3f" % (p, d["socat_cpu"]) for p, d in res["peers"].items())))
+    for p, d in res["peers"].items():
+        after = "after %.1f s" % d["captured_after_s"] if d["captured_after_s"] is not None else "INCOMPLETE"
+        print("check %-8s %s (complete %s; %d bytes sent back on the cable)"
+              % (p, d["check"][1], after, d["sent_back"]))
+    if "boxes_after" in res:
+        print("program after the run: " + res["boxes_after"].replace("\n", "; "))
+    if "perf" in res:
+        print("perf: share of samples of plix32.exe and wineserver, by process and shared object:")
+        print("\n".join(res["perf"]))
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--bytes", type=int, default=5 * MiB, help="bytes per data kind (default 5 MiB)")
+    ap.add_argument("--rate", type=int, default=30720, help="bytes/s to every cable (default 30720)")
+    ap.add_argument("--data", default="text,random",
+                    help="data kinds, one round each: text (62-character lines ended by CR LF), "
+                         "random, cr (lines ended by CR only); default text,random")
+    ap.add_argument("--peers", default=",".join(PEERS), help="default " + ",".join(PEERS))
+    ap.add_argument("--window", choices=("normal", "min"), default="normal",
+                    help="min minimizes the program's window: nothing is drawn (to attribute cost)")
+    ap.add_argument("--save", type=int, choices=(0, 1), default=1,
+                    help="0 turns the program's Save To Disk off (its capture is then not checked)")
+    ap.add_argument("--rows", type=int, default=0, help="rows of PuTTY and xterm (default: the program's)")
+    ap.add_argument("--baseline", type=float, default=10, help="seconds wineserver is measured alone")
+    ap.add_argument("--timeout", type=float, default=60, help="seconds to wait for captures after writing")
+    ap.add_argument("--perf", action="store_true", help="sample plix32.exe and wineserver with perf")
+    args = ap.parse_args()
+    peers = [p for p in args.peers.split(",") if p]
+    bad = [p for p in peers if p not in PEERS]
+    kinds = [k for k in args.data.split(",") if k]
+    if bad or not peers or not kinds or any(k not in ("random", "text", "cr") for k in kinds):
+        ap.error("unknown peer or data kind")
+
+    with open("/proc/loadavg") as f:
+        load0 = f.read().split()[:3]
+    results = []
+    status = 0
+    for kind in kinds:
+        res = run_round(args, kind, peers)
+        print_round(res)
+        results.append(res)
+        if not all(d["check"][0] and d["captured_after_s"] is not None for d in res["peers"].values()):
+            status = 1
+    with open("/proc/loadavg") as f:
+        load1 = f.read().split()[:3]
+    print("\nload average (1, 5, 15 min) before: %s, after: %s" % (" ".join(load0), " ".join(load1)))
+    with open(os.path.join(PERF_DIR, "peers", "results.json"), "w") as f:
+        json.dump({"load_before": load0, "load_after": load1, "rounds": results}, f, indent=1)
+    if len(results) > 1 and "program" in peers:
+        print("\nsummary, CPU s per MiB:")
+        print("%-8s" % "data" + "".join("%22s" % TITLES[p] for p in PEERS if p in peers))
+        for res in results:
+            mb = res["bytes"] / MiB
+            print("%-8s" % res["data"] + "".join("%22.3f" % (res["peers"][p]["cpu"] / mb)
+                                                  for p in PEERS if p in peers))
+    print("all captures equal the bytes sent" if status == 0 else "SOME CAPTURES DIFFER OR ARE INCOMPLETE")
+    return status
+
+
+if __name__ == "__main__":
+    sys.exit(main())
