@@ -1,4 +1,4 @@
-# Shared by scripts/run and scripts/test: package installs, builds, counting.
+# Shared by the scripts: package installs and builds.
 
 PLIX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 

@@ -110,7 +110,7 @@ class Dialogs : public ::testing::Test {
   void SetUp() override {
     port_ = EnvOr("PLIX_E2E_PORT", "COM5");
     nearPty_ = EnvOr("CABLE_NEAR", "");
-    ASSERT_FALSE(nearPty_.empty()) << "CABLE_NEAR (the Linux end of " << port_ << ") is not set; run scripts/lib/e2e.sh";
+    ASSERT_FALSE(nearPty_.empty()) << "CABLE_NEAR (the Linux end of " << port_ << ") is not set; run it through ctest";
     workdir_ = FullPath(EnvOr("PLIX_E2E_WORKDIR", "build\\e2e-app"));
     CreateDirectoryA(workdir_.c_str(), nullptr);
     std::string why;

@@ -189,7 +189,7 @@ TEST_F(Hostile, OddPortNamesTypedIntoOther) {
     app_.Command(kOther);
     HWND dialog = app_.WaitForDialog(kPortNameEdit, 5000);
     ASSERT_NE(dialog, nullptr) << name;
-    // The field does not scroll, so typing would stop at its edge.
+    // Put in whole: this test is about the names, not about typing them.
     SetDlgItemTextA(dialog, kPortNameEdit, name.c_str());
     ASSERT_EQ(ControlText(dialog, kPortNameEdit), name);
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
