@@ -103,7 +103,7 @@ TEST_F(PlixExe, OpensPortsFromTheMenuAndByNameAndReportsAMissingOne) {
     PostMessageA(dialog, WM_COMMAND, static_cast<WPARAM>(button), 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 3000)) << "button " << button;
   }
-  Sleep(600);  // a box would have been found by now
+  ASSERT_TRUE(Settled());
   EXPECT_TRUE(app_.Terminals().empty());
   EXPECT_TRUE(boxes_->Texts().empty()) << boxes_->Texts()[0];
 
@@ -115,7 +115,7 @@ TEST_F(PlixExe, OpensPortsFromTheMenuAndByNameAndReportsAMissingOne) {
   DWORD expected = GetLastError();
   app_.Command(kOpenPortBase + Number(missing_));
   ASSERT_TRUE(boxes_->WaitFor(2, 5000));
-  Sleep(300);
+  ASSERT_TRUE(Settled());  // and no third
   texts = boxes_->Take();
   ASSERT_EQ(texts.size(), 2u);
   EXPECT_EQ(texts[0], "Error from CreateFile: " + std::to_string(expected) + " " + missing_ + " 0");
@@ -239,8 +239,7 @@ TEST_F(PlixExe, ShowsAndCapturesAMebibyteWithTheWindowShown) {
 
   std::string capture = workdir_ + "\\k" + port_.substr(1) + ".txt";
   DeleteFileA(capture.c_str());
-  app_.Command(kSaveToDisk);
-  Sleep(200);
+  ASSERT_TRUE(app_.Send(kSaveToDisk));
   const std::string sent = Mebibyte();
   ASSERT_EQ(sent.size(), 1u << 20);
   ASSERT_TRUE(cable.WriteAll(sent, 10000)) << "the cable stopped taking bytes";
@@ -266,29 +265,36 @@ TEST_F(PlixExe, ShowsAndCapturesAMebibyteWithTheWindowShown) {
   ASSERT_EQ(rows.size(), want.size());
   for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i], want[i]) << "row " << i << " of 35";
 
-  // And the window shows them: the bottom line, pixel for pixel.
-  Sleep(300);  // a tick for the last paint to reach the screen
+  // And the window shows them: the bottom line, pixel for pixel, once the
+  // pass that read the last bytes has painted.
   RECT client;
   ASSERT_TRUE(GetClientRect(terminal, &client));
   const int lines = client.bottom / 14 - 1;
   ASSERT_GE(lines, 2);
   const int top = 14 * lines + 4;
   Capture shown;
-  ASSERT_TRUE(CaptureClient(terminal, &shown));
-  Capture expected = ReferenceBottomLines(want[33], want[34], shown.width, top);
-  int differing = 0, black = 0;
+  int black = 0;
   std::string first;
-  // From x 10, where the bands start: the margin left of them is never
+  // Pixels of the bottom line that differ from a reference drawing of it,
+  // from x 10, where the bands start: the margin left of them is never
   // repainted, so a glyph reaching into it leaves its pixels there.
-  for (int y = top; y < top + 14 && y < shown.height; ++y) {
-    for (int x = 10; x < shown.width; ++x) {
-      black += shown.At(x, y) == 0;
-      if (shown.At(x, y) != expected.At(x, y) && differing++ == 0)
-        first = "(" + std::to_string(x) + "," + std::to_string(y) + ")";
+  auto differing = [&](const std::string& above, const std::string& bottom) {
+    if (!CaptureClient(terminal, &shown)) return -1;
+    Capture expected = ReferenceBottomLines(above, bottom, shown.width, top);
+    int count = 0;
+    black = 0;
+    for (int y = top; y < top + 14 && y < shown.height; ++y) {
+      for (int x = 10; x < shown.width; ++x) {
+        black += shown.At(x, y) == 0;
+        if (shown.At(x, y) != expected.At(x, y) && count++ == 0)
+          first = "(" + std::to_string(x) + "," + std::to_string(y) + ")";
+      }
     }
-  }
+    return count;
+  };
+  EXPECT_TRUE(WaitUntil([&] { return differing(want[33], want[34]) == 0; }, 3000))
+      << "pixels of the bottom line differ from \"" << want[34] << "\", first at " << first;
   EXPECT_GT(black, 50) << "the bottom line shows no text";
-  EXPECT_EQ(differing, 0) << "pixels of the bottom line differ from \"" << want[34] << "\", first at " << first;
 
   // Minimized, the window draws nothing; what arrives meanwhile is shown once it is restored.
   SendMessageA(terminal, WM_SYSCOMMAND, SC_MINIMIZE, 0);
@@ -299,13 +305,9 @@ TEST_F(PlixExe, ShowsAndCapturesAMebibyteWithTheWindowShown) {
   EXPECT_TRUE(WaitUntil([&] { return app_.Rows(terminal) == wantAfter; }, 3000));
   SendMessageA(terminal, WM_SYSCOMMAND, SC_RESTORE, 0);
   ASSERT_TRUE(WaitUntil([&] { return IsIconic(terminal) == FALSE; }, 2000));
-  Sleep(300);
-  ASSERT_TRUE(CaptureClient(terminal, &shown));
-  expected = ReferenceBottomLines(wantAfter[33], wantAfter[34], shown.width, top);
-  differing = 0;
-  for (int y = top; y < top + 14 && y < shown.height; ++y)
-    for (int x = 10; x < shown.width; ++x) differing += shown.At(x, y) != expected.At(x, y);
-  EXPECT_EQ(differing, 0) << "after the restore the bottom line does not show \"" << wantAfter[34] << "\"";
+  EXPECT_TRUE(WaitUntil([&] { return differing(wantAfter[33], wantAfter[34]) == 0; }, 3000))
+      << "after the restore the bottom line does not show \"" << wantAfter[34] << "\", first difference at "
+      << first;
 }
 
 // --- Typing, receiving, capture, test pattern, Control menu ----------------
@@ -326,7 +328,7 @@ TEST_F(PlixExe, SendsKeysShowsReceivedBytesAndCapturesThem) {
   ASSERT_TRUE(app_.Type(terminal, keys)) << "cannot give the terminal the keyboard focus";
   std::string typed = cable.Read(7, 3000);
   EXPECT_EQ(Hex(typed), Hex(std::string("aZ9\r\x01\x03\x08", 7)));
-  Sleep(300);  // a few ticks: an echo would show by now
+  ASSERT_TRUE(Settled());  // the keys have been handled: an echo would show now
   EXPECT_EQ(app_.Screen(terminal), "<Port Opened>") << "typed keys were echoed";
 
   // Received bytes, control characters spelled out.
@@ -337,13 +339,11 @@ TEST_F(PlixExe, SendsKeysShowsReceivedBytesAndCapturesThem) {
   EXPECT_EQ(app_.Screen(terminal), "hello\nworld<1bH><0H><ffH><9H>~");
 
   // Show CR/LF: the markers from the next byte on.
-  app_.Command(kShowCrLf);
-  Sleep(200);
+  ASSERT_TRUE(app_.Send(kShowCrLf));
   ASSERT_TRUE(cable.Write("ab\r\ncd!"));
   ASSERT_TRUE(app_.WaitForScreen(terminal, "cd!", 3000)) << app_.Screen(terminal);
   EXPECT_EQ(app_.Screen(terminal), "hello\nworld<1bH><0H><ffH><9H>~ab<CR>\n<LF>cd!");
-  app_.Command(kShowCrLf);
-  Sleep(200);
+  ASSERT_TRUE(app_.Send(kShowCrLf));
   ASSERT_TRUE(cable.Write("\r\nplain."));
   ASSERT_TRUE(app_.WaitForScreen(terminal, "plain.", 3000));
   EXPECT_EQ(app_.Rows(terminal).back(), "plain.");
@@ -351,8 +351,7 @@ TEST_F(PlixExe, SendsKeysShowsReceivedBytesAndCapturesThem) {
   // Save To Disk: exactly the bytes received while it is on, NUL and high bytes too.
   std::string capture = workdir_ + "\\k" + port_.substr(1) + ".txt";
   DeleteFileA(capture.c_str());
-  app_.Command(kSaveToDisk);
-  Sleep(200);
+  ASSERT_TRUE(app_.Send(kSaveToDisk));
   std::string all;
   for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
   std::string sent = all + "end of capture\r\n" + all;
@@ -362,8 +361,7 @@ TEST_F(PlixExe, SendsKeysShowsReceivedBytesAndCapturesThem) {
     return std::string(std::istreambuf_iterator<char>(in), {});
   };
   EXPECT_TRUE(WaitUntil([&] { return fileBytes().size() >= sent.size(); }, 3000));
-  app_.Command(kSaveToDisk);
-  Sleep(200);
+  ASSERT_TRUE(app_.Send(kSaveToDisk));
   ASSERT_TRUE(cable.Write("not saved!"));
   ASSERT_TRUE(app_.WaitForScreen(terminal, "not saved!", 3000));
   std::string saved = fileBytes();
@@ -376,11 +374,10 @@ TEST_F(PlixExe, SendsKeysShowsReceivedBytesAndCapturesThem) {
   std::string pattern = ExpectedTestPattern();
   ASSERT_EQ(pattern.size(), 1155u);
   std::string wire = cable.Read(3 * pattern.size(), 5000);
-  app_.Command(kSendTestData);
+  ASSERT_TRUE(app_.Send(kSendTestData));
   ASSERT_GE(wire.size(), 2 * pattern.size()) << app_.Screen(terminal);
   EXPECT_TRUE(wire.substr(0, 2 * pattern.size()) == pattern + pattern) << Hex(wire.substr(0, 64));
-  Sleep(400);
-  cable.Drain(300);
+  cable.Drain(300);  // the last pattern, sent before the switch went off
   std::string after = cable.Read(1, 800);
   EXPECT_TRUE(after.empty()) << "still sending after it was switched off";
 
@@ -495,15 +492,19 @@ int CountInLamp(const Capture& shown, const Lamp& lamp, uint32_t colour) {
   return n;
 }
 
+// A click, sent: when it returns the program has handled it, and a box the
+// click raised has been shown and answered by the watcher.
 void Click(HWND terminal, int x, int y, bool right = false) {
   // The real pointer goes there too: the system sends moves of its own (after
   // a box closes, say), and those must not carry the pointer somewhere else.
   POINT at = {x, y};
   ClientToScreen(terminal, &at);
   SetCursorPos(at.x, at.y);
-  Sleep(50);
-  PostMessageA(terminal, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
-  PostMessageA(terminal, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  Sleep(50);  // for the window system, not the program
+  DWORD_PTR result = 0;
+  for (UINT message : {static_cast<UINT>(WM_MOUSEMOVE), static_cast<UINT>(right ? WM_RBUTTONUP : WM_LBUTTONUP)})
+    EXPECT_NE(SendMessageTimeoutA(terminal, message, 0, MAKELPARAM(x, y), SMTO_NORMAL, 5000, &result), 0)
+        << "the click at " << x << "," << y << " was not answered";
 }
 
 TEST_F(PlixExe, DrawsFiveLampsAndAnswersClicks) {
@@ -514,11 +515,13 @@ TEST_F(PlixExe, DrawsFiveLampsAndAnswersClicks) {
   ASSERT_NE(second, nullptr);
   app_.Command(203);  // tiled, so both are fully visible
   ASSERT_TRUE(boxes_->WaitFor(2, 5000));
-  Sleep(300);  // repaint after the boxes went away
+  ASSERT_TRUE(Settled());
 
   // Wine cannot read the modem lines: inputs dark; RTS and DTR are set at start.
   const bool atStart[5] = {false, false, false, true, true};
   for (HWND terminal : {first, second}) {
+    // Repainted where the boxes were.
+    EXPECT_TRUE(WaitUntil([&] { return CompareLamps(terminal, atStart).empty(); }, 3000));
     Capture shown;
     ASSERT_TRUE(CaptureClient(terminal, &shown));
     EXPECT_GT(CountInLamp(shown, kLamps[3], kLit), 150) << "RTS not green";
@@ -544,7 +547,7 @@ TEST_F(PlixExe, DrawsFiveLampsAndAnswersClicks) {
   ASSERT_TRUE(boxes_->WaitFor(5, 3000));
   // Below the lamps, between CD and RTS, on a lamp's left edge, and where LOOP would be: nothing.
   for (POINT p : {POINT{20, 16}, POINT{92, 8}, POINT{69, 8}, POINT{180, 8}}) Click(first, p.x, p.y);
-  Sleep(500);
+  ASSERT_TRUE(Settled());
   std::vector<std::string> texts = boxes_->Texts();
   ASSERT_EQ(texts.size(), 5u) << texts.back();
   for (size_t i = 2; i < 5; ++i) EXPECT_EQ(texts[i], kInputsBox);

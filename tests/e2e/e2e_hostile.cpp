@@ -130,8 +130,7 @@ TEST_F(Hostile, SaveToDiskWhereTheCaptureFileCannotBeCreated) {
   HWND terminal = app_.WaitForTerminal(port_.c_str(), 5000);
   ASSERT_NE(terminal, nullptr);
   ASSERT_TRUE(boxes_->WaitFor(1, 3000));
-  app_.Command(kSaveToDisk);
-  Sleep(200);
+  ASSERT_TRUE(app_.Send(kSaveToDisk));
 
   const std::string notice = "<Save To Disk failed: k" + port_.substr(1) + ".txt>";
   auto screen = [&] {
@@ -194,7 +193,7 @@ TEST_F(Hostile, OddPortNamesTypedIntoOther) {
     ASSERT_EQ(ControlText(dialog, kPortNameEdit), name);
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(boxes_->WaitFor(2, 5000)) << name << ": " << Joined(boxes_->Texts());
-    Sleep(300);  // a third box would be here by now
+    ASSERT_TRUE(Settled()) << name;  // and no third box
     std::vector<std::string> texts = boxes_->Take();
     std::printf("hostile: name '%s' (%zu characters): %s\n", name.c_str(), name.size(), Joined(texts).c_str());
     ASSERT_EQ(texts.size(), 2u) << Joined(texts);
@@ -212,7 +211,7 @@ TEST_F(Hostile, OddPortNamesTypedIntoOther) {
   SetDlgItemTextA(dialog, kPortNameEdit, "");
   PostMessageA(dialog, WM_COMMAND, IDOK, 0);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 3000));
-  Sleep(600);
+  ASSERT_TRUE(Settled());
   EXPECT_TRUE(boxes_->Texts().empty()) << Joined(boxes_->Texts());
   EXPECT_TRUE(app_.Terminals().empty());
   EXPECT_TRUE(app_.Running());

@@ -159,7 +159,7 @@ TEST_F(Soak, OpenAndCloseAPortWhileTheFarEndFloodsIt) {
     if (cycle == cycles / 2) middle = Measure();
   }
   DWORD seconds = (GetTickCount() - began) / 1000;
-  Sleep(300);  // the port's last ticks are over
+  ASSERT_TRUE(Settled());  // the close has been carried out to its end
   PlixApp::Figures last = Measure();
   pinger.Stop();
   flood.Stop();
@@ -221,8 +221,7 @@ TEST_F(Soak, CloseAllWithFourPortsOpenAndSending) {
     if (cycle == cycles / 2) middle = Measure();
   }
   DWORD seconds = (GetTickCount() - began) / 1000;
-  app_.Command(kSendTestData);
-  Sleep(300);
+  ASSERT_TRUE(app_.Send(kSendTestData));
   PlixApp::Figures last = Measure();
   pinger.Stop();
   StopCable("soak2", workdir_);

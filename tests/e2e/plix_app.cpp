@@ -108,6 +108,11 @@ bool PlixApp::Start(const std::string& exe, const std::string& workdir, std::str
 
 void PlixApp::Command(int id) const { PostMessageA(frame_, WM_COMMAND, static_cast<WPARAM>(id), 0); }
 
+bool PlixApp::Send(int id, DWORD milliseconds) const {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutA(frame_, WM_COMMAND, static_cast<WPARAM>(id), 0, SMTO_NORMAL, milliseconds, &result) != 0;
+}
+
 std::vector<HWND> PlixApp::Terminals() const {
   std::vector<HWND> out;
   for (HWND child = GetWindow(client_, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {

@@ -40,6 +40,9 @@ class PlixApp {
 
   // A menu command, posted: it may open a modal box that must not block us.
   void Command(int id) const;
+  // A menu command, sent: true once the program has carried it out (a box it
+  // opens meanwhile must be answered by someone), false if it did not answer.
+  bool Send(int id, DWORD milliseconds = 5000) const;
   // The terminal windows (class PlixDraw) below the MDI client.
   std::vector<HWND> Terminals() const;
   static std::string Title(HWND window);

@@ -35,6 +35,42 @@ class ProgramTest : public ::testing::Test {
 
   static int Number(const std::string& com) { return std::stoi(com.substr(3)); }
 
+  // Waits until the program has done what it was going to do: no box or
+  // dialog of it exists, and it answered a message sent after the last one
+  // went. A box it shows next exists before it can answer (the box's own loop
+  // answers, even before the box is visible), so once this holds, every box
+  // it showed has been answered and recorded by the watcher.
+  bool Settled(DWORD milliseconds = 5000) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+      const DWORD used = GetTickCount() - start;
+      if (used >= milliseconds) return false;
+      if (!WaitUntil([&] { return !HasDialog(); }, milliseconds - used)) return false;
+      if (!app_.Answers(milliseconds - used, nullptr)) return false;
+      if (!HasDialog()) return true;
+    }
+  }
+
+  // Whether a window of the dialog class (a box too), shown or not yet, exists.
+  bool HasDialog() const {
+    struct Search {
+      DWORD pid;
+      bool found;
+    } search{app_.pid(), false};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(param);
+          DWORD pid = 0;
+          char cls[16] = {};
+          GetWindowThreadProcessId(window, &pid);
+          GetClassNameA(window, cls, sizeof cls);
+          if (pid == s->pid && std::string(cls) == "#32770") s->found = true;
+          return !s->found;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+
   std::string port_, far_, missing_, workdir_;
   PlixApp app_;
   std::unique_ptr<MessageBoxWatcher> boxes_;
