@@ -4,7 +4,8 @@
 # anti-aliased TextOut), then runs scripts/perf/peer.sh on it and on the
 # current build with the same arguments, one after the other, and prints both
 # results. Environment variables of peer.sh (PEER_WINDOW, PEER_DATA, ...) apply
-# to both runs.
+# to both runs. The program's figure counts its Xvfb too (the drawing), as
+# peers.sh does.
 #
 #   scripts/perf/peer_compare.sh [BYTES] [RATE] [REV]
 set -euo pipefail
@@ -31,17 +32,22 @@ build_preset win64 >"$PERF_DIR/build-win64.log" 2>&1 || { tail -30 "$PERF_DIR/bu
 run() {
   local label=$1 exe=$2
   echo "== $label: $exe"
-  PLIX_EXE="$exe" scripts/perf/peer.sh "$BYTES" "$RATE" | tee "$PERF_DIR/peer-$label.log" | grep -v '^box:\|^terminals=\|^client='
-  cp "$PERF_DIR/peer/size.log" "$PERF_DIR/peer-$label.size"
+  PLIX_EXE="$exe" scripts/perf/peer.sh "$BYTES" "$RATE" | tee "$PERF_DIR/peer-$label.log"
+  cp "$PERF_DIR/peers/results.json" "$PERF_DIR/peer-$label.json"
 }
 run before "$PERF_DIR/before/plix32.exe"
 run after "$PLIX_ROOT/build/win64/plix32.exe"
-echo "== summary (CPU s per MiB; ratio counts wineserver less its rate with no program running)"
-for label in before after; do
-  awk -v l="$label" '
-    /^plix32.exe / {p = $6}
-    /^wineserver / {s = $6; w = $11}
-    /^picocom / {c = $6}
-    /its share of wineserver/ {r = $NF}
-    END {printf "%-6s plix32.exe %s  wineserver %s (of which %s with no program)  picocom %s  ratio %s\n", l, p, s, w, c, r}' "$PERF_DIR/peer-$label.log"
-done
+echo "== summary (CPU s per MiB; the program counts wineserver less its rate with no program running)"
+python3 - "$PERF_DIR" <<'PY'
+import json, sys
+for label in ("before", "after"):
+    r = json.load(open("%s/peer-%s.json" % (sys.argv[1], label)))["rounds"][0]
+    mb = r["bytes"] / 1048576
+    prog = r["peers"]["program"]
+    parts = dict(prog["parts"])
+    peer = "xterm" if "xterm" in r["peers"] else "picocom"
+    other = r["peers"][peer]["cpu"]
+    print("%-6s plix32.exe %.3f  wineserver %.3f (of which %.3f with no program)  Xvfb %.3f  %s %.3f  ratio %.2f"
+          % (label, parts["plix32.exe"] / mb, parts["wineserver"] / mb, prog["wineserver_idle"] / mb,
+             parts["Xvfb"] / mb, peer, other / mb, prog["cpu"] / other))
+PY

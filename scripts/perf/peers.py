@@ -452,6 +452,12 @@ def run_round_in(args, kind, peers, work, data, procs, res):
                                  "--sort", "comm,dso"], capture_output=True, text=True).stdout
         lines = [l for l in report.splitlines() if l and not l.startswith("#")]
         res["perf"] = lines[:25]
+    if args.shots:  # what each peer's screen showed at the end
+        shots = [("program", WINE_DISPLAY)] if plix else []
+        shots += [(p, displays[p][1]) for p in ("putty", "xterm") if p in displays]
+        for p, display in shots:
+            subprocess.call(["import", "-display", display, "-window", "root",
+                             os.path.join(work, "screen-%s.png" % p)], env=plain_env())
     if plix:
         res["boxes_after"] = plixctl(work, "boxes")[1].strip()
         plixctl(work, "quit")
@@ -557,6 +563,8 @@ def main():
     ap.add_argument("--baseline", type=float, default=10, help="seconds wineserver is measured alone")
     ap.add_argument("--timeout", type=float, default=60, help="seconds to wait for captures after writing")
     ap.add_argument("--perf", action="store_true", help="sample plix32.exe and wineserver with perf")
+    ap.add_argument("--shots", action="store_true",
+                    help="save each X screen at the end of a round (build/perf/peers/DATA/screen-*.png)")
     args = ap.parse_args()
     peers = [p for p in args.peers.split(",") if p]
     bad = [p for p in peers if p not in PEERS]

@@ -9,7 +9,7 @@
 #
 #   scripts/perf/peers.sh [--data text,random] [--bytes N] [--rate N]
 #                         [--peers program,putty,xterm,picocom] [--window min]
-#                         [--save 0] [--perf] ...     (--help lists them all)
+#                         [--save 0] [--perf] [--shots] ... (--help lists all)
 #
 # This wrapper builds the program (PLIX_EXE overrides it), sets up Wine and
 # the cables through lib.sh; scripts/perf/peers.py does the rest. Results are
@@ -23,6 +23,7 @@ for a in "$@"; do
 done
 extra=(python3 picocom putty xterm)
 case " $* " in *" --perf "*) extra+=(linux-perf) ;; esac
+case " $* " in *" --shots "*) extra+=(imagemagick) ;; esac
 
 trap perf_cleanup EXIT
 perf_setup "${extra[@]}"
