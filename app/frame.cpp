@@ -176,6 +176,9 @@ INT_PTR CALLBACK PortNameDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
   switch (message) {
     case WM_INITDIALOG:
       SetDlgItemTextA(dialog, IDC_PORTNAME, "");
+      // No more than the name buffer holds: a longer name would be cut when
+      // read, and the cut name could open another device.
+      SendDlgItemMessageA(dialog, IDC_PORTNAME, EM_LIMITTEXT, kPortNameMax, 0);
       break;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK) {

@@ -93,11 +93,12 @@ TEST_F(PlixExe, OpensPortsFromTheMenuAndByNameAndReportsAMissingOne) {
     ASSERT_NE(dialog, nullptr);
     if (button == IDCANCEL) {
       // A name of the longest length the program accepts can be typed: the
-      // field scrolls instead of refusing what does not fit its width.
+      // field scrolls instead of refusing what does not fit its width; what
+      // is typed beyond that length is refused, not cut off later.
       const std::string longest = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789Q";
       ASSERT_EQ(longest.size(), 37u);
       HWND edit = GetDlgItem(dialog, kPortNameEdit);
-      for (char c : longest) SendMessageA(edit, WM_CHAR, static_cast<WPARAM>(c), 1);
+      for (char c : longest + "XYZ") SendMessageA(edit, WM_CHAR, static_cast<WPARAM>(c), 1);
       EXPECT_EQ(ControlText(dialog, kPortNameEdit), longest);
     }
     PostMessageA(dialog, WM_COMMAND, static_cast<WPARAM>(button), 0);
