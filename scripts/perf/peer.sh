@@ -16,7 +16,7 @@
 #   PEER_PICOCOM=xterm         picocom in an xterm on an Xvfb of its own, its
 #                              drawing counted (xterm + Xvfb); otherwise bare
 #   PEER_BASELINE=SECONDS      how long wineserver is measured with no program
-#                              running before the run (default 10)
+#                              running, before and after the run (default 10)
 #   PEER_PERF=1                also samples plix32.exe and wineserver with perf
 # picocom runs with --imap spchex,8bithex in both forms, as the program spells
 # out what is not printable.

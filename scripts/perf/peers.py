@@ -9,7 +9,7 @@ ends of all the cables at once; each peer receives on the near end of its own:
 
   program   plix32.exe under Wine, COM5, window shown, Save To Disk on
             counted: plix32.exe + wineserver (less its rate with no program
-            running, measured first) + Wine's Xvfb
+            running, measured before and after) + Wine's Xvfb
   putty     PuTTY (GTK) in serial mode on an Xvfb of its own, -sessionlog
             counted: putty + its Xvfb
   xterm     picocom in an xterm on an Xvfb of its own, --logfile
@@ -318,12 +318,14 @@ def run_round_in(args, kind, peers, work, data, procs, res):
             displays[p] = start_xvfb(procs, work, "xvfb-" + p)
 
     # Wine's own processes keep wineserver busy with no program running: that
-    # rate, measured now, is not the program's and is taken off its share.
+    # rate is not the program's and is taken off its share. It is measured
+    # before the program starts and again after it quits, and the two are
+    # averaged: one short sample moves with whatever Wine happens to do.
     others0 = wine_other_pids(0)
     b0, o0, bt0 = cpu_seconds(WINESERVER_PID), cpu_each(others0), time.monotonic()
     time.sleep(args.baseline)
     b1, o1, bt1 = cpu_seconds(WINESERVER_PID), cpu_each(others0), time.monotonic()
-    idle_rate = (b1 - b0) / (bt1 - bt0)
+    idle = [(b1 - b0, bt1 - bt0)]
     others_idle_rate = cpu_delta(o0, o1) / (bt1 - bt0)
 
     rows = args.rows
@@ -461,10 +463,20 @@ def run_round_in(args, kind, peers, work, data, procs, res):
     if plix:
         res["boxes_after"] = plixctl(work, "boxes")[1].strip()
         plixctl(work, "quit")
+        try:
+            plix.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            stop(plix.pid, "plix32.exe")
+        time.sleep(1)
+        b0, bt0 = cpu_seconds(WINESERVER_PID), time.monotonic()
+        time.sleep(args.baseline)
+        idle.append((cpu_seconds(WINESERVER_PID) - b0, time.monotonic() - bt0))
+    idle_rate = sum(c for c, _ in idle) / sum(t for _, t in idle)
 
     elapsed = t1 - t0
     res["sent_s"], res["elapsed_s"] = tw - t0, elapsed
     res["wineserver_idle_rate"] = idle_rate
+    res["wineserver_idle_rates"] = [c / t for c, t in idle]
     res["wine_others_cpu"] = cpu_delta(c0["others"], c1["others"])
     res["wine_others"] = sorted(cmdline(p).split(" ")[0].split("\\")[-1] for p in others)
     res["wine_others_idle_rate"] = others_idle_rate
@@ -529,9 +541,9 @@ def print_round(res):
                 print("ratio program / %-20s %6.2f" % (TITLES[p], prog["cpu"] / d["cpu"]))
         ws = dict(prog["parts"])
         print("program with all of wineserver: %.3f CPU s/MiB; plix32.exe alone %.3f; "
-              "wineserver with no program running: %.4f CPU s/s"
+              "wineserver with no program running: %.4f CPU s/s (%s before and after)"
               % ((prog["cpu"] + prog["wineserver_idle"]) / mb, ws["plix32.exe"] / mb,
-                 res["wineserver_idle_rate"]))
+                 res["wineserver_idle_rate"], ", ".join("%.4f" % r for r in res["wineserver_idle_rates"])))
     print("not counted: Wine's other processes of the prefix (%s) %.3f CPU s "
           "(%.4f CPU s/s with no program running); socat per cable: %s"
           % (" ".join(res["wine_others"]), res["wine_others_cpu"], res["wine_others_idle_rate"],
@@ -560,7 +572,7 @@ def main():
     ap.add_argument("--save", type=int, choices=(0, 1), default=1,
                     help="0 turns the program's Save To Disk off (its capture is then not checked)")
     ap.add_argument("--rows", type=int, default=0, help="rows of PuTTY and xterm (default: the program's)")
-    ap.add_argument("--baseline", type=float, default=10, help="seconds wineserver is measured alone")
+    ap.add_argument("--baseline", type=float, default=10, help="seconds wineserver is measured with no program running, before and after each round (default 10)")
     ap.add_argument("--timeout", type=float, default=60, help="seconds to wait for captures after writing")
     ap.add_argument("--perf", action="store_true", help="sample plix32.exe and wineserver with perf")
     ap.add_argument("--shots", action="store_true",
