@@ -460,6 +460,9 @@ def run_round_in(args, kind, peers, work, data, procs, res):
         for p, display in shots:
             subprocess.call(["import", "-display", display, "-window", "root",
                              os.path.join(work, "screen-%s.png" % p)], env=plain_env())
+    # Named now: some of them end with the program.
+    res["wine_others"] = sorted(cmdline(p).split(" ")[0].split("\\")[-1] for p in others)
+    res["wine_others_each"] = {cmdline(p).strip(): c1["others"].get(p, 0) - c0["others"].get(p, 0) for p in others}
     if plix:
         res["boxes_after"] = plixctl(work, "boxes")[1].strip()
         plixctl(work, "quit")
@@ -478,7 +481,6 @@ def run_round_in(args, kind, peers, work, data, procs, res):
     res["wineserver_idle_rate"] = idle_rate
     res["wineserver_idle_rates"] = [c / t for c, t in idle]
     res["wine_others_cpu"] = cpu_delta(c0["others"], c1["others"])
-    res["wine_others"] = sorted(cmdline(p).split(" ")[0].split("\\")[-1] for p in others)
     res["wine_others_idle_rate"] = others_idle_rate
     for p in peers:
         d = {"captured_after_s": late.get(p), "sent_back": back[fds[peers.index(p)]]}
