@@ -317,8 +317,9 @@ def run_round_in(args, kind, peers, work, data, procs, res):
         if p in peers:
             displays[p] = start_xvfb(procs, work, "xvfb-" + p)
 
-    # Wine's own processes keep wineserver busy with no program running: that
-    # rate is not the program's and is taken off its share. It is measured
+    # wineserver is busy even with no program running (its own work: Wine's
+    # other processes use next to nothing meanwhile); that rate is not the
+    # program's and is taken off its share. It is measured
     # before the program starts and again after it quits, and the two are
     # averaged: one short sample moves with whatever Wine happens to do.
     others0 = wine_other_pids(0)
