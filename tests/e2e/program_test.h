@@ -53,22 +53,23 @@ class ProgramTest : public ::testing::Test {
 
   // Whether a window of the dialog class (a box too), shown or not yet, exists.
   bool HasDialog() const {
-    struct Search {
-      DWORD pid;
-      bool found;
-    } search{app_.pid(), false};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(param);
-          DWORD pid = 0;
-          char cls[16] = {};
-          GetWindowThreadProcessId(window, &pid);
-          GetClassNameA(window, cls, sizeof cls);
-          if (pid == s->pid && std::string(cls) == "#32770") s->found = true;
-          return !s->found;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    DialogSearch search{app_.pid(), false};
+    EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
+  }
+
+  struct DialogSearch {
+    DWORD pid;
+    bool found;
+  };
+  static BOOL CALLBACK FindDialog(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<DialogSearch*>(param);
+    DWORD pid = 0;
+    char cls[16] = {};
+    GetWindowThreadProcessId(window, &pid);
+    GetClassNameA(window, cls, sizeof cls);
+    if (pid == search->pid && std::string(cls) == "#32770") search->found = true;
+    return !search->found;
   }
 
   std::string port_, far_, missing_, workdir_;
