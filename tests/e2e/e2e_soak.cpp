@@ -158,7 +158,8 @@ TEST_F(Soak, OpenAndCloseAPortWhileTheFarEndFloodsIt) {
     if (cycle == 1) first = Measure();
     if (cycle == cycles / 2) middle = Measure();
   }
-  DWORD seconds = (GetTickCount() - began) / 1000;
+  const DWORD elapsed = GetTickCount() - began;
+  DWORD seconds = elapsed / 1000;
   ASSERT_TRUE(Settled());  // the close has been carried out to its end
   PlixApp::Figures last = Measure();
   pinger.Stop();
@@ -179,7 +180,9 @@ TEST_F(Soak, OpenAndCloseAPortWhileTheFarEndFloodsIt) {
   // The measure sees the port: its device handle and three events come and go.
   EXPECT_GE(opened.handles, first.handles + 4);
   CheckLevels("open/close", first, last);
-  EXPECT_GT(pinger.sent(), cycles);
+  // It pinged all along (one every 100 ms; half that rate allows for a busy machine).
+  EXPECT_GE(pinger.sent(), static_cast<int>(elapsed / 200));
+  EXPECT_GT(pinger.sent(), 0);
   EXPECT_EQ(pinger.missed(), 0);
   // One modem status box per open (Wine cannot read the lines), and nothing else.
   std::vector<std::string> texts = boxes_->Take();
