@@ -4,32 +4,10 @@
 #include <cstring>
 
 #include "app/globals.h"
+#include "core/test_pattern.h"
 #include "port/comport.h"
 
 namespace {
-
-constexpr int kPatternBuffer = 5100;
-char testPattern[kPatternBuffer];
-
-int BuildTestPattern() {
-  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
-  int i = 0;
-  int length = 5;
-  while (i < 5000 && length > 0) {
-    std::memcpy(testPattern + i, kLetters, static_cast<size_t>(length));
-    i += length;
-    if (length > 45) {
-      length = 5;
-      if (i > 700) length = 0;  // the pattern ends after this line
-    } else {
-      length++;
-    }
-    testPattern[i++] = '\r';
-    testPattern[i++] = '\n';
-    testPattern[i] = 0;
-  }
-  return i;
-}
 
 // "COM1" gives "kOM1.txt". Characters that would lead out of the current
 // directory become "_", so the file always lands there.
@@ -72,8 +50,8 @@ int ComPort::ServicePort() {
   // With the queues unknown the pattern waits: sent on every pass, it would
   // pile up in the driver or raise a box per pass from a dead handle.
   if (g_app.sendTestData && queuesKnown && outCount == 0) {
-    if (g_app.testPatternLength == 0) g_app.testPatternLength = BuildTestPattern();
-    ComOut(testPattern, g_app.testPatternLength);
+    if (g_app.testPatternLength == 0) g_app.testPatternLength = kPatternSize;
+    ComOut(TestPattern(), g_app.testPatternLength);
   }
 
   while (inCount > 0 && !closePending) {
