@@ -25,6 +25,7 @@ void OnOk(HWND dialog) {
   if (ReadNumberField(dialog, IDC_TXQUEUE, &value)) properties.dwCurrentTxQueue = value;
   if (!SetupComm(g_app.dialogPort->handle, properties.dwCurrentRxQueue, properties.dwCurrentTxQueue))
     ErrorBox("Error from SetupComm:", static_cast<int>(GetLastError()));  // even an error 0
+  g_app.dialogPort->ReadQueueSize();
 }
 
 }  // namespace

@@ -81,6 +81,7 @@ int ComPort::Open(const char* name) {
   eventPending = 0;
 
   ProbeLoopback();
+  ReadQueueSize();
 
   next = g_app.portList;
   g_app.portList = this;
@@ -124,4 +125,9 @@ DWORD CancelAndCollect(HANDLE device, OVERLAPPED* record) {
   CancelIoEx(device, record);
   GetOverlappedResult(device, record, &transferred, TRUE);
   return transferred;
+}
+
+void ComPort::ReadQueueSize() {
+  COMMPROP properties = {};
+  if (GetCommProperties(handle, &properties)) stats.inQueueSize = properties.dwCurrentRxQueue;
 }

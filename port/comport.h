@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "core/port_stats.h"
 #include "terminal/screen_row.h"
 
 constexpr int kPortNameMax = 37;  // longest name the port-name dialog accepts
@@ -53,6 +54,7 @@ struct ComPort {
   int captureFailed;      // the capture file failure already shown; cleared when saving works
   HFONT rowFont;          // the system font without anti-aliasing; made at the first paint
   HBRUSH litBrush;        // the lit lamps' green; made at the first paint
+  PortStats stats;        // what the port has done, for the Statistics dialog and the status bar
 
   ComPort();
   ~ComPort();
@@ -80,6 +82,9 @@ struct ComPort {
   // when the driver could not give them.
   int QueueStatus(DWORD* outCount, DWORD* inCount);
 
+  // The driver's input queue size into the statistics (at open and after QSizes).
+  void ReadQueueSize();
+
   // Modem status into the lamp bits, and the event wait. 1 once wait failures are no longer shown.
   int CheckEvents();
   void ShowLineErrors(DWORD bits);
@@ -106,6 +111,10 @@ void ReleasePort(ComPort* port);
 
 // One poll pass over every open port; run on every timer tick.
 void PollAllPorts();
+
+// The notice of line error or event kind i, in the order of PortStats' counters.
+const char* LineErrorText(int kind);
+const char* EventText(int kind);
 
 // WaitCommEvent failures of the whole run; after the fourth they are no longer shown.
 extern DWORD eventWaitErrors;

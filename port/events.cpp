@@ -34,15 +34,27 @@ constexpr DWORD kShownWaitErrors = 4;
 
 }  // namespace
 
+static_assert(sizeof kLineErrors / sizeof kLineErrors[0] == kLineErrorKinds, "one counter per line error");
+static_assert(sizeof kEvents / sizeof kEvents[0] == kEventKinds, "one counter per event");
+
+const char* LineErrorText(int kind) { return kLineErrors[kind].text; }
+const char* EventText(int kind) { return kEvents[kind].text; }
+
 void ComPort::ShowLineErrors(DWORD bits) {
-  for (const BitText& e : kLineErrors)
-    if (bits & e.bit) AddText(e.text, 0);
+  for (int i = 0; i < kLineErrorKinds; i++) {
+    if (!(bits & kLineErrors[i].bit)) continue;
+    AddText(kLineErrors[i].text, 0);
+    stats.lineErrors[i]++;
+  }
 }
 
 void ComPort::ShowEvents(DWORD mask) {
   if (mask == 0) AddText("<EV_NONE>", 0);
-  for (const BitText& e : kEvents)
-    if (mask & e.bit) AddText(e.text, 0);
+  for (int i = 0; i < kEventKinds; i++) {
+    if (!(mask & kEvents[i].bit)) continue;
+    AddText(kEvents[i].text, 0);
+    stats.events[i]++;
+  }
 }
 
 int ComPort::CheckEvents() {

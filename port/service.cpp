@@ -59,11 +59,14 @@ int ComPort::ServicePort() {
     inCount -= block;
     DWORD received = 0;
     if (ComIn(rxBuffer, static_cast<int>(block), &received) != 0) {
+      stats.failedReads++;
       AddText("Error reading data", 0);
       continue;
     }
     rxBuffer[received] = 0;
     if (received == 0) continue;  // count 0 would mean "a text up to its NUL"
+    stats.bytesReceived += received;
+    stats.receiveRate.Add(received, GetTickCount());
     AddText(rxBuffer, static_cast<int>(received));
     if (g_app.saveToDisk) SaveBlock(received);
   }

@@ -29,6 +29,7 @@ void ComPort::CollectWrite() {
   if (wait != WAIT_OBJECT_0) {
     CancelAndCollect(handle, &writeOverlapped);
     writePending = 0;
+    stats.failedWrites++;
     ErrorBox("ComOut Pending Failed, stat:", static_cast<int>(wait));
     return;
   }
@@ -38,6 +39,9 @@ void ComPort::CollectWrite() {
   if (error == ERROR_IO_INCOMPLETE) CancelAndCollect(handle, &writeOverlapped);
   writePending = 0;
   if (done) return;
+  stats.failedWrites++;
+  const uint64_t unsent = txCopy.size() - (written < txCopy.size() ? written : txCopy.size());
+  stats.bytesSent -= unsent < stats.bytesSent ? unsent : stats.bytesSent;  // a reset may lie between
   ErrorBox(error == ERROR_IO_INCOMPLETE ? "Timeout Comout GetOverLappedResult:" : "Error Comout GetOverLappedResult:",
            static_cast<int>(error));
 }
@@ -52,12 +56,20 @@ int ComPort::ComOut(const char* bytes, int count) {
   // that lives until the write has been collected.
   txCopy.assign(bytes, bytes + count);
   DWORD written = 0;
-  if (WriteFile(handle, txCopy.data(), static_cast<DWORD>(count), &written, &writeOverlapped)) return 0;
-  DWORD error = GetLastError();
-  if (error == ERROR_IO_PENDING)
+  BOOL done = WriteFile(handle, txCopy.data(), static_cast<DWORD>(count), &written, &writeOverlapped);
+  DWORD error = done ? 0 : GetLastError();
+  if (done || error == ERROR_IO_PENDING) {
+    // Counted as the driver takes them; a write that fails later takes its bytes back off.
+    stats.bytesSent += static_cast<DWORD>(count);
+    stats.sendRate.Add(static_cast<DWORD>(count), GetTickCount());
+  }
+  if (done) return 0;
+  if (error == ERROR_IO_PENDING) {
     writePending = 1;
-  else
+  } else {
+    stats.failedWrites++;
     ErrorBox("Com Write Error:", static_cast<int>(error));
+  }
   return 0;
 }
 
@@ -122,6 +134,7 @@ int ComPort::QueueStatus(DWORD* outCount, DWORD* inCount) {
     return 1;
   }
   queueStatusFailed = 0;
+  if (stat.cbInQue > stats.highestInQueue) stats.highestInQueue = stat.cbInQue;
   if (errors != 0) ShowLineErrors(errors);
   *outCount = stat.cbOutQue;
   *inCount = stat.cbInQue;

@@ -138,4 +138,7 @@ ChaosStats& Chaos();
 // modem bits and events happen, and pending writes and event waits may end.
 void ChaosTick();
 
+// The clock behind GetTickCount: stands still until a test moves it.
+void SetTickCount(DWORD milliseconds);
+
 }  // namespace fake

@@ -28,6 +28,7 @@ struct HandleInfo {
 };
 
 struct State {
+  DWORD tickCount = 0;
   std::deque<std::unique_ptr<Device>> devices;
   std::map<HANDLE, HandleInfo> handles;
   uintptr_t nextHandle = 0x1000;
@@ -219,6 +220,8 @@ BOOL Run(const char* fn, Op& op, LPDWORD transferred, const std::function<DWORD(
 
 std::function<int(const Box&)> onMessageBox;
 
+void SetTickCount(DWORD milliseconds) { S().tickCount = milliseconds; }
+
 void Reset() {
   S() = State{};
   onMessageBox = nullptr;
@@ -394,6 +397,7 @@ void ChaosTick() {
 using namespace fake;
 
 DWORD GetLastError() { return lastError; }
+DWORD GetTickCount() { return S().tickCount; }
 void SetLastError(DWORD error) { lastError = error; }
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,

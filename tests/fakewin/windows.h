@@ -247,6 +247,7 @@ typedef struct _COMMPROP {
 
 // ---- functions (implemented by the fake in fakewin.cpp) ---------------------
 DWORD GetLastError();
+DWORD GetTickCount();
 void SetLastError(DWORD error);
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
