@@ -32,3 +32,7 @@ const Pattern& ThePattern() {
 const char* TestPattern() { return ThePattern().bytes; }
 
 int PatternLineStart(int index) { return ThePattern().lineStart[index]; }
+
+int PatternLineOfLength(int letters) {
+  return letters >= kPatternShortest && letters <= kPatternLongest ? letters - kPatternShortest : -1;
+}

@@ -7,6 +7,7 @@
 
 constexpr int kPatternLines = 42;
 constexpr int kPatternShortest = 5;  // letters of the first line; each next line has one more
+constexpr int kPatternLongest = kPatternShortest + kPatternLines - 1;
 constexpr int kPatternSize = 1155;
 
 // The pattern's bytes, built once; not NUL-terminated.
@@ -15,3 +16,5 @@ const char* TestPattern();
 int PatternLineStart(int index);
 // The letters lines are made of, in order; a line of n letters is the first n.
 extern const char kPatternLetters[];
+// The index of the line of `letters` letters, or -1 when no line has that many.
+int PatternLineOfLength(int letters);
