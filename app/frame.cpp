@@ -6,6 +6,7 @@
 
 #include "app/globals.h"
 #include "app/help.h"
+#include "app/statusbar.h"
 #include "port/comport.h"
 #include "res/resource.h"
 #include "terminal/window.h"
@@ -42,6 +43,7 @@ LRESULT OnCreate(HWND frame) {
   client.idFirstChild = IDM_FIRSTCHILD;
   g_app.mdiClient = CreateWindowExA(0, "MDICLIENT", nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0,
                                     frame, nullptr, g_app.instance, &client);
+  CreateStatusBar(frame);
   SetTimer(frame, kPollTimer, kPollMs, nullptr);
   return 0;
 }
@@ -96,9 +98,30 @@ void OpenPort(HWND frame, int command) {
   }
 }
 
-void FlipSwitch(int* value, UINT command) {
-  *value ^= 1;
-  CheckMenuItem(g_app.frameMenu, command, MF_BYCOMMAND | (*value ? MF_CHECKED : MF_UNCHECKED));
+// The Port menu's program-wide switches; `switchedOn`, if any, runs when one goes on.
+struct MenuSwitch {
+  UINT command;
+  int AppGlobals::*value;
+  void (*switchedOn)();
+};
+
+const MenuSwitch kMenuSwitches[] = {
+    {IDM_SAVETODISK, &AppGlobals::saveToDisk, nullptr},
+    {IDM_SENDTESTDATA, &AppGlobals::sendTestData, nullptr},
+    {IDM_CHECKTESTDATA, &AppGlobals::checkTestData, RestartPatternChecks},
+    {IDM_SHOWCRLF, &AppGlobals::showCrLf, nullptr},
+};
+
+bool FlipSwitch(UINT command) {
+  for (const MenuSwitch& s : kMenuSwitches) {
+    if (s.command != command) continue;
+    int& value = g_app.*s.value;
+    value ^= 1;
+    CheckMenuItem(g_app.frameMenu, command, MF_BYCOMMAND | (value ? MF_CHECKED : MF_UNCHECKED));
+    if (value && s.switchedOn != nullptr) s.switchedOn();
+    return true;
+  }
+  return false;
 }
 
 HWND ActiveTerminal() { return reinterpret_cast<HWND>(SendMessageA(g_app.mdiClient, WM_MDIGETACTIVE, 0, 0)); }
@@ -109,6 +132,7 @@ LRESULT OnCommand(HWND frame, UINT message, WPARAM wParam, LPARAM lParam) {
     OpenPort(frame, command);
     return 0;
   }
+  if (FlipSwitch(static_cast<UINT>(command))) return 0;
   switch (command) {
     case IDM_CLOSE: {
       HWND active = ActiveTerminal();
@@ -116,9 +140,6 @@ LRESULT OnCommand(HWND frame, UINT message, WPARAM wParam, LPARAM lParam) {
         SendMessageA(g_app.mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(active), 0);
       return 0;
     }
-    case IDM_SHOWCRLF: FlipSwitch(&g_app.showCrLf, IDM_SHOWCRLF); return 0;
-    case IDM_SAVETODISK: FlipSwitch(&g_app.saveToDisk, IDM_SAVETODISK); return 0;
-    case IDM_SENDTESTDATA: FlipSwitch(&g_app.sendTestData, IDM_SENDTESTDATA); return 0;
     case IDM_TILE: SendMessageA(g_app.mdiClient, WM_MDITILE, 0, 0); return 0;
     case IDM_CASCADE: SendMessageA(g_app.mdiClient, WM_MDICASCADE, 0, 0); return 0;
     case IDM_ARRANGE: SendMessageA(g_app.mdiClient, WM_MDIICONARRANGE, 0, 0); return 0;
@@ -147,7 +168,12 @@ LRESULT CALLBACK FrameWndProc(HWND frame, UINT message, WPARAM wParam, LPARAM lP
       return OnCommand(frame, message, wParam, lParam);
     case WM_TIMER:
       PollAllPorts();
+      UpdateStatusBar();
       break;
+    case WM_SIZE:
+      // Not DefFrameProc: it would give the MDI client the whole client area, over the bar.
+      LayOutFrame(LOWORD(lParam), HIWORD(lParam));
+      return 0;
     case WM_CLOSE:
     case WM_QUERYENDSESSION:
       // Every terminal window, and with it every port, is closed first.

@@ -1,4 +1,4 @@
-// The frame window: menus, opening ports, the poll timer, the three switches.
+// The frame window: menus, opening ports, the poll timer, the switches, the status bar.
 #pragma once
 #include <windows.h>
 

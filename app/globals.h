@@ -15,6 +15,7 @@ struct AppGlobals {
   int saveToDisk;         // menu switch "Save To Disk"
   int showCrLf;           // menu switch "Show CR/LF"
   int sendTestData;       // menu switch "Send Test Data"
+  int checkTestData;      // menu switch "Check Test Data"
   int testPatternLength;  // 0 until the test pattern is built
   HMENU frameMenu;
   HMENU windowMenu;

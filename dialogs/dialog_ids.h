@@ -74,3 +74,24 @@
 // Queue sizes (QSIZESDLGBOX)
 #define IDC_RXQUEUE 360
 #define IDC_TXQUEUE 361
+
+// Port statistics (STATSDLGBOX): each figure alone in its own static control
+#define IDC_STAT_RECEIVED 401
+#define IDC_STAT_SENT 402
+#define IDC_STAT_CHECKED 403
+#define IDC_STAT_GOOD 404
+#define IDC_STAT_MISSING 405
+#define IDC_STAT_CORRUPTED 406
+#define IDC_STAT_EXTRA 407
+#define IDC_STAT_LINEERRORS 408
+#define IDC_STAT_HIGHESTQUEUE 409
+#define IDC_STAT_RESET 410
+#define IDC_STAT_RXRATE 411
+#define IDC_STAT_TXRATE 412
+#define IDC_STAT_QUEUESIZE 413
+#define IDC_STAT_FAILEDREADS 414
+#define IDC_STAT_FAILEDWRITES 415
+#define IDC_STAT_UNCHECKED 416
+#define IDC_STAT_RESYNCS 417
+#define IDC_STAT_ERRORKINDS 418  // "FRAME 1  OVERRUN 2": the kinds seen, with their counts
+#define IDC_STAT_EVENTKINDS 419

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/port_stats.h"
+#include "port/check.h"
 #include "terminal/screen_row.h"
 
 constexpr int kPortNameMax = 37;  // longest name the port-name dialog accepts
@@ -55,6 +56,7 @@ struct ComPort {
   HFONT rowFont;          // the system font without anti-aliasing; made at the first paint
   HBRUSH litBrush;        // the lit lamps' green; made at the first paint
   PortStats stats;        // what the port has done, for the Statistics dialog and the status bar
+  PortCheck check;        // Check Test Data: the received bytes against the test pattern
 
   ComPort();
   ~ComPort();
@@ -84,6 +86,11 @@ struct ComPort {
 
   // The driver's input queue size into the statistics (at open and after QSizes).
   void ReadQueueSize();
+
+  // Check Test Data: feeds a received block to the checker and shows the
+  // pass's first fault; at the end of the pass, one notice for the others.
+  void CheckBlock(const char* bytes, DWORD count);
+  void EndCheckPass();
 
   // Modem status into the lamp bits, and the event wait. 1 once wait failures are no longer shown.
   int CheckEvents();

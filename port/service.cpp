@@ -69,7 +69,9 @@ int ComPort::ServicePort() {
     stats.receiveRate.Add(received, GetTickCount());
     AddText(rxBuffer, static_cast<int>(received));
     if (g_app.saveToDisk) SaveBlock(received);
+    if (g_app.checkTestData) CheckBlock(rxBuffer, received);
   }
+  EndCheckPass();
   return 0;
 }
 

@@ -26,6 +26,8 @@
 #define IDM_RXCLEAR 222
 #define IDM_SETBREAK 223
 #define IDM_CLRBREAK 224
+#define IDM_CHECKTESTDATA 225
+#define IDM_STATISTICS 226
 #define IDM_HELP 667
 
 // The Open Port popup: COM n is 499 + n; the range ends at 649.

@@ -54,6 +54,7 @@ const SettingsDialog kSettingsDialogs[] = {
     {IDM_LINESETTINGS, "SETTINGSDLGBOX", LineSettingsDlgProc}, {IDM_TIMEOUTS, "WINTIMEOUTS", TimeoutsDlgProc},
     {IDM_EVENTS, "EVENTSDLGBOX", EventsDlgProc},              {IDM_MISCSETTINGS, "MISCDLGBOX", MiscSettingsDlgProc},
     {IDM_PORTSETTINGS, "EASYDLGBOX", PortSettingsDlgProc},    {IDM_QSIZES, "QSIZESDLGBOX", QueueSizesDlgProc},
+    {IDM_STATISTICS, "STATSDLGBOX", StatisticsDlgProc},
 };
 
 LRESULT OnCommand(HWND window, ComPort* port, WPARAM command) {

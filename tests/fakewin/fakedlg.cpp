@@ -2,6 +2,8 @@
 // documented behaviour for the controls the settings dialogs use.
 #include "fakedlg.h"
 
+#include "fake.h"
+
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -199,5 +201,16 @@ BOOL EndDialog(HWND dialog, INT_PTR result) {
   info.ended = true;
   info.result = result;
   info.endCalls++;
+  return TRUE;
+}
+
+// Timers only recorded: a test sends WM_TIMER itself when it wants a tick.
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC) {
+  fake::Calls().push_back({"SetTimer", nullptr, {reinterpret_cast<uintptr_t>(window), id, milliseconds}, ""});
+  return id;
+}
+
+BOOL KillTimer(HWND window, UINT_PTR id) {
+  fake::Calls().push_back({"KillTimer", nullptr, {reinterpret_cast<uintptr_t>(window), id}, ""});
   return TRUE;
 }

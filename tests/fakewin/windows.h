@@ -366,6 +366,7 @@ typedef ULONG_PTR DWORD_PTR;
 
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
+#define WM_TIMER 0x0113
 
 #define BN_CLICKED 0
 #define BM_GETCHECK 0x00F0
@@ -391,3 +392,6 @@ UINT IsDlgButtonChecked(HWND dialog, int control);
 BOOL CheckDlgButton(HWND dialog, int control, UINT check);
 BOOL EnableWindow(HWND window, BOOL enable);
 BOOL EndDialog(HWND dialog, INT_PTR result);
+typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC procedure);
+BOOL KillTimer(HWND window, UINT_PTR id);

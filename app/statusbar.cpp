@@ -1,0 +1,49 @@
+#include "app/statusbar.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "app/globals.h"
+#include "core/status_line.h"
+#include "port/comport.h"
+
+namespace {
+
+HWND statusBar;
+char shownText[256];
+
+}  // namespace
+
+void CreateStatusBar(HWND frame) {
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
+  InitCommonControlsEx(&controls);
+  statusBar = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, frame,
+                              nullptr, g_app.instance, nullptr);
+  shownText[0] = '\0';
+}
+
+void LayOutFrame(int width, int height) {
+  int barHeight = 0;
+  if (statusBar != nullptr) {
+    SendMessageA(statusBar, WM_SIZE, 0, 0);  // the bar places itself along the bottom
+    RECT bar;
+    if (GetWindowRect(statusBar, &bar)) barHeight = bar.bottom - bar.top;
+  }
+  if (g_app.mdiClient != nullptr) MoveWindow(g_app.mdiClient, 0, 0, width, height - barHeight, TRUE);
+}
+
+void UpdateStatusBar() {
+  if (statusBar == nullptr) return;
+  HWND active = reinterpret_cast<HWND>(SendMessageA(g_app.mdiClient, WM_MDIGETACTIVE, 0, 0));
+  const ComPort* port = active != nullptr ? reinterpret_cast<const ComPort*>(GetWindowLongPtrA(active, 0)) : nullptr;
+  char text[sizeof shownText];
+  if (port != nullptr)
+    FormatStatusLine(text, sizeof text, port->portName, &port->stats, GetTickCount(),
+                     g_app.checkTestData ? &port->check.checker.Counts() : nullptr);
+  else
+    FormatStatusLine(text, sizeof text, nullptr, nullptr, 0, nullptr);
+  if (std::strcmp(text, shownText) == 0) return;
+  std::memcpy(shownText, text, sizeof text);
+  SendMessageA(statusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+}

@@ -1,0 +1,11 @@
+// The status bar at the bottom of the frame: the active terminal's port.
+#pragma once
+#include <windows.h>
+
+// Makes the bar; the frame's client area then holds the MDI client above it.
+void CreateStatusBar(HWND frame);
+// Gives the bar its width and the MDI client the rest of the frame.
+void LayOutFrame(int width, int height);
+// Shows the active terminal's figures; the bar is only touched when its text
+// changes. Called once per poll pass.
+void UpdateStatusBar();

@@ -1,0 +1,90 @@
+// Port Statistics: every figure of the port the Settings menu acts on, kept
+// up to date while the dialog is open; Reset zeroes the counters.
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "app/globals.h"
+#include "dialogs/dialog_ids.h"
+#include "dialogs/dialogs.h"
+#include "port/comport.h"
+
+namespace {
+
+constexpr UINT_PTR kRefreshTimer = 1;
+constexpr UINT kRefreshMs = 1000;
+
+void SetFigure(HWND dialog, int control, uint64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%" PRIu64, value);
+  SetDlgItemTextA(dialog, control, text);
+}
+
+// "FRAME 1  OVERRUN 2" from the counters and their notices ("<ERR:FRAME ",
+// "<EV_CTS>"): the kinds seen, "none" if none was.
+void SetKinds(HWND dialog, int control, const uint64_t* counts, int kinds, const char* (*notice)(int),
+              size_t prefix) {
+  char text[512] = "";
+  size_t used = 0;
+  for (int i = 0; i < kinds && used + 40 < sizeof text; i++) {
+    if (counts[i] == 0) continue;
+    const char* name = notice(i) + prefix;
+    size_t length = std::strcspn(name, " >");
+    used += static_cast<size_t>(std::snprintf(text + used, sizeof text - used, "%s%.*s %" PRIu64,
+                                              used ? "  " : "", static_cast<int>(length), name, counts[i]));
+  }
+  SetDlgItemTextA(dialog, control, used ? text : "none");
+}
+
+void Show(HWND dialog) {
+  const ComPort& port = *g_app.dialogPort;
+  const PortStats& s = port.stats;
+  const CheckCounts& c = port.check.checker.Counts();
+  const uint32_t now = GetTickCount();
+  const struct {
+    int control;
+    uint64_t value;
+  } figures[] = {
+      {IDC_STAT_RECEIVED, s.bytesReceived},
+      {IDC_STAT_SENT, s.bytesSent},
+      {IDC_STAT_RXRATE, s.receiveRate.PerSecond(now)},
+      {IDC_STAT_TXRATE, s.sendRate.PerSecond(now)},
+      {IDC_STAT_LINEERRORS, s.LineErrorTotal()},
+      {IDC_STAT_HIGHESTQUEUE, s.highestInQueue},
+      {IDC_STAT_QUEUESIZE, s.inQueueSize},
+      {IDC_STAT_FAILEDREADS, s.failedReads},
+      {IDC_STAT_FAILEDWRITES, s.failedWrites},
+      {IDC_STAT_CHECKED, c.checked},
+      {IDC_STAT_GOOD, c.good},
+      {IDC_STAT_MISSING, c.missing},
+      {IDC_STAT_CORRUPTED, c.corrupted},
+      {IDC_STAT_EXTRA, c.extra},
+      {IDC_STAT_RESYNCS, c.resyncs},
+      {IDC_STAT_UNCHECKED, c.unchecked},
+  };
+  for (const auto& f : figures) SetFigure(dialog, f.control, f.value);
+  SetKinds(dialog, IDC_STAT_ERRORKINDS, s.lineErrors, kLineErrorKinds, LineErrorText, std::strlen("<ERR:"));
+  SetKinds(dialog, IDC_STAT_EVENTKINDS, s.events, kEventKinds, EventText, std::strlen("<"));
+}
+
+}  // namespace
+
+// FALSE throughout, as the settings dialogs answer.
+INT_PTR CALLBACK StatisticsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_INITDIALOG) {
+    Show(dialog);
+    SetTimer(dialog, kRefreshTimer, kRefreshMs, nullptr);
+  } else if (message == WM_TIMER) {
+    Show(dialog);
+  } else if (message == WM_COMMAND) {
+    if (LOWORD(wParam) == IDC_STAT_RESET) {
+      g_app.dialogPort->stats.Reset();
+      g_app.dialogPort->check.checker.ResetCounts();
+      Show(dialog);
+    } else if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+      KillTimer(dialog, kRefreshTimer);
+      EndDialog(dialog, 0);
+    }
+  }
+  return FALSE;
+}

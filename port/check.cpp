@@ -1,0 +1,33 @@
+// Feeding the received bytes to the pattern checker and showing its faults.
+#include "port/check.h"
+
+#include "app/globals.h"
+#include "port/comport.h"
+
+void ComPort::CheckBlock(const char* bytes, DWORD count) {
+  CheckFault first{};
+  size_t found = check.checker.Feed(bytes, count, &first);
+  if (found == 0) return;
+  if (check.faultsThisPass == 0) {
+    char notice[64];
+    FormatCheckNotice(first, notice, sizeof notice);
+    AddText(notice, 0);
+  }
+  check.faultsThisPass += found;
+}
+
+void ComPort::EndCheckPass() {
+  if (check.faultsThisPass > 1) {
+    char notice[64];
+    FormatMoreFaults(check.faultsThisPass - 1, notice, sizeof notice);
+    AddText(notice, 0);
+  }
+  check.faultsThisPass = 0;
+}
+
+void RestartPatternChecks() {
+  for (ComPort* port = g_app.portList; port != nullptr; port = port->next) {
+    port->check.checker.Restart();
+    port->check.faultsThisPass = 0;
+  }
+}
