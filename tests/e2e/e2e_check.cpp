@@ -1,0 +1,179 @@
+// Check Test Data, the Port Statistics dialog and the status bar of the real
+// program under Wine, on the socat cable: the far end sends the pattern with
+// faults put in, or echoes what the program sends.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+#include "plix_app.h"
+#include "program_test.h"
+
+namespace {
+
+constexpr int kOpenPortBase = 499;  // command 499 + n opens COMn
+constexpr int kSendTestData = 213, kCheckTestData = 225, kStatistics = 226;
+constexpr int kReceived = 401, kChecked = 403, kGood = 404, kMissing = 405, kCorrupted = 406, kExtra = 407,
+              kLineErrors = 408;
+
+class Check : public ProgramTest {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    StartIn(workdir_);
+  }
+
+  HWND OpenFromMenu(const std::string& com) {
+    app_.Command(kOpenPortBase + Number(com));
+    HWND terminal = app_.WaitForTerminal(com.c_str(), 5000);
+    // The modem status box that Wine's pseudo-terminal brings, answered.
+    if (terminal != nullptr) {
+      EXPECT_TRUE(boxes_->WaitFor(++opened_, 3000));
+    }
+    return terminal;
+  }
+  size_t opened_ = 0;
+
+  // The figures of the Port Statistics dialog of the active terminal, by id.
+  struct Figures {
+    uint64_t received, checked, good, missing, corrupted, extra, lineErrors;
+  };
+  bool ReadStatistics(Figures* out) {
+    app_.Command(kStatistics);
+    HWND dialog = app_.WaitForDialog("Port Statistics", kReceived, 5000);
+    if (dialog == nullptr) return false;
+    auto figure = [&](int id) { return std::stoull("0" + ControlText(dialog, id)); };
+    *out = {figure(kReceived), figure(kChecked),   figure(kGood),      figure(kMissing),
+            figure(kCorrupted), figure(kExtra), figure(kLineErrors)};
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    return WaitUntil([&] { return !IsWindow(dialog); }, 3000);
+  }
+
+  std::string StatusText() {
+    HWND bar = FindWindowExA(app_.frame(), nullptr, "msctls_statusbar32", nullptr);
+    if (bar == nullptr) return "(no status bar)";
+    char text[512] = {};
+    SendMessageA(bar, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+  }
+};
+
+std::string Patterns(int n) {
+  const std::string one = ExpectedTestPattern();
+  std::string out;
+  out.reserve(one.size() * static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) out += one;
+  return out;
+}
+
+TEST_F(Check, FindsTheFaultsPutIntoAThousandPatterns) {
+  HWND terminal = OpenFromMenu(port_);
+  ASSERT_NE(terminal, nullptr);
+  ASSERT_TRUE(app_.Send(kCheckTestData));
+  FarEnd cable(far_);
+  ASSERT_TRUE(cable.ok()) << cable.error();
+
+  // Offsets in the unedited stream: 10 bytes from 100000 deleted, the byte at
+  // 300000 changed, 00H FFH 01H put in before 600000. In the received stream
+  // the second and third stand 10 bytes earlier.
+  std::string sent = Patterns(1000);
+  ASSERT_EQ(sent.size(), 1155000u);
+  sent.insert(600000, std::string("\x00\xff\x01", 3));
+  sent[300000] = static_cast<char>(sent[300000] ^ 0x20);
+  sent.erase(100000, 10);
+  const struct {
+    size_t upTo;  // send up to here (two lines past the fault), then wait for the notice
+    const char* notice;
+  } stages[] = {
+      {100000 + 120, "<CHECK: 10 missing at 100000>"},
+      {299990 + 120, "<CHECK: 1 corrupt at 299990>"},
+      {599990 + 120, "<CHECK: 3 extra at 599990>"},
+      {sent.size(), nullptr},
+  };
+  size_t from = 0;
+  for (const auto& stage : stages) {
+    ASSERT_TRUE(cable.WriteAll(sent.substr(from, stage.upTo - from), 10000)) << "the cable stopped taking bytes";
+    from = stage.upTo;
+    if (stage.notice != nullptr) {
+      EXPECT_TRUE(app_.WaitForScreen(terminal, stage.notice, 10000)) << app_.Screen(terminal);
+    }
+  }
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        Figures f{};
+        return ReadStatistics(&f) && f.received == sent.size();
+      },
+      20000));
+
+  Figures f{};
+  ASSERT_TRUE(ReadStatistics(&f));
+  EXPECT_EQ(f.received, sent.size());
+  EXPECT_EQ(f.missing, 10u);
+  EXPECT_EQ(f.corrupted, 1u);
+  EXPECT_EQ(f.extra, 3u);
+  EXPECT_EQ(f.checked, f.good + f.corrupted + f.extra);
+  EXPECT_GE(f.checked, sent.size() - 2 * 1155);  // all but what came before the first lock
+  EXPECT_EQ(f.lineErrors, 0u);
+  std::printf("check: received %llu checked %llu good %llu missing %llu corrupted %llu extra %llu\n",
+              static_cast<unsigned long long>(f.received), static_cast<unsigned long long>(f.checked),
+              static_cast<unsigned long long>(f.good), static_cast<unsigned long long>(f.missing),
+              static_cast<unsigned long long>(f.corrupted), static_cast<unsigned long long>(f.extra));
+}
+
+TEST_F(Check, AMebibyteOfItsOwnPatternComesBackWithoutAFault) {
+  HWND terminal = OpenFromMenu(port_);
+  ASSERT_NE(terminal, nullptr);
+  FarEnd cable(far_);
+  ASSERT_TRUE(cable.ok()) << cable.error();
+  // The far end: a plug that sends back every byte.
+  std::atomic<bool> stop{false};
+  std::atomic<uint64_t> echoed{0};
+  std::thread echo([&] {
+    while (!stop) {
+      std::string got = cable.Read(4096, 50);
+      if (!got.empty() && cable.WriteAll(got, 5000)) echoed += got.size();
+    }
+  });
+  ASSERT_TRUE(app_.Send(kCheckTestData));
+  ASSERT_TRUE(app_.Send(kSendTestData));
+  // About 11.5 KB a second: one pattern per poll pass while the queue is empty.
+  Figures f{};
+  const bool done = WaitUntil([&] { return ReadStatistics(&f) && f.checked >= (1u << 20); }, 240000);
+  ASSERT_TRUE(app_.Send(kSendTestData));
+  stop = true;
+  echo.join();
+  ASSERT_TRUE(done) << "checked " << f.checked << " of " << (1u << 20) << ", echoed " << echoed;
+  EXPECT_EQ(f.missing + f.corrupted + f.extra, 0u);
+  EXPECT_EQ(f.checked, f.good);
+  EXPECT_EQ(app_.Screen(terminal).find("<CHECK:"), std::string::npos) << app_.Screen(terminal);
+  std::printf("check: echo round trip, checked %llu good %llu\n", static_cast<unsigned long long>(f.checked),
+              static_cast<unsigned long long>(f.good));
+}
+
+TEST_F(Check, TheStatusBarFollowsTheActiveTerminal) {
+  HWND first = OpenFromMenu(port_);
+  HWND second = OpenFromMenu(far_);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  auto activate = [&](HWND terminal) {
+    SendMessageA(app_.client(), WM_MDIACTIVATE, reinterpret_cast<WPARAM>(terminal), 0);
+  };
+  activate(first);
+  EXPECT_TRUE(WaitUntil([&] { return StatusText().rfind(port_ + " ", 0) == 0; }, 3000)) << StatusText();
+  EXPECT_EQ(StatusText().find("checked"), std::string::npos);  // the check is off
+
+  // Typed at COM5, received by COM6: its count, once COM6 is active.
+  ASSERT_TRUE(app_.Type(first, TypeText("hello")));
+  activate(second);
+  EXPECT_TRUE(WaitUntil([&] { return StatusText().rfind(far_ + "   received 5 ", 0) == 0; }, 3000))
+      << StatusText();
+  ASSERT_TRUE(app_.Send(kCheckTestData));
+  EXPECT_TRUE(WaitUntil([&] { return StatusText().find("checked 0") != std::string::npos; }, 3000)) << StatusText();
+  activate(first);
+  EXPECT_TRUE(WaitUntil([&] { return StatusText().rfind(port_ + "   received 0 ", 0) == 0; }, 3000))
+      << StatusText();
+}
+
+}  // namespace
