@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr uint64_t kSize = static_cast<uint64_t>(kPatternSize);
-
 // Index of the first byte where a and b differ; n when none does. Eight bytes
 // at a time, as a fault region starts somewhere inside a long run.
 size_t FirstDifference(const char* a, const char* b, size_t n) {
