@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Screenshot of plix32.exe with two ports of one cable open (COM5 <-> COM6),
-# each showing the test pattern the other sent, windows tiled.
-#   bash scripts/lib/screenshot.sh [OUT.png]     (default build/plix32-two-ports.png)
+# each showing the test pattern the other sent, windows tiled. With "check",
+# Check Test Data is on and the Port Statistics dialog is open.
+#   bash scripts/lib/screenshot.sh [OUT.png [check]]   (default build/plix32-two-ports.png)
 # Needs the win64 build (plix32.exe and tests/e2e/plix_screenshot.exe).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
@@ -24,7 +25,7 @@ run=build/screenshot-run
 rm -rf "$run"
 mkdir -p "$run"
 export PLIX_EXE='build\win64\plix32.exe' PLIX_SHOT_WORKDIR='build\screenshot-run'
-wine "$helper" 'build\screenshot-run\done' >"$run/helper.log" 2>&1 &
+wine "$helper" 'build\screenshot-run\done' ${2:-} >"$run/helper.log" 2>&1 &
 helper_pid=$!
 for ((i = 0; i < 300; i++)); do
   grep -q READY "$run/helper.log" 2>/dev/null && break

@@ -1,7 +1,9 @@
 // Sets plix32.exe up for a screenshot: two ports of one cable open, the test
-// pattern sent for a moment, the windows tiled. Prints READY, then keeps the
-// program up until the file named by its argument exists (at most 60 s), and
-// ends it. Used by scripts/lib/screenshot.sh.
+// pattern sent for a moment, the windows tiled. With "check" after the file
+// name, Check Test Data is on while the pattern goes back and forth, and the
+// Port Statistics dialog of the active port is left open. Prints READY, then
+// keeps the program up until the file named by its first argument exists (at
+// most 60 s), and ends it. Used by scripts/lib/screenshot.sh.
 #include <cstdio>
 #include <string>
 
@@ -10,7 +12,7 @@
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: plix_screenshot DONE-FILE\n");
+    std::fprintf(stderr, "usage: plix_screenshot DONE-FILE [check]\n");
     return 2;
   }
   std::string exe = EnvOr("PLIX_EXE", "build\\win64\\plix32.exe");
@@ -37,15 +39,27 @@ int main(int argc, char** argv) {
     }
   }
   boxes.WaitFor(2, 3000);
+  const bool check = argc > 2 && std::string(argv[2]) == "check";
+  if (check) app.Send(225);  // Check Test Data
   app.Command(213);  // Send Test Data: each port receives the other's pattern
-  Sleep(1500);
+  Sleep(check ? 4000 : 1500);
   app.Command(213);
   app.Command(203);  // Tile
   Sleep(1000);       // the last pattern arrives and both windows repaint
+  HWND statistics = nullptr;
+  if (check) {
+    app.Command(226);  // Port Statistics of the active port
+    statistics = app.WaitForDialog("Port Statistics", 401, 5000);
+    Sleep(1200);  // its first refresh
+  }
   for (const std::string& text : boxes.Texts()) std::printf("box: %s\n", text.c_str());
   std::printf("READY\n");
   std::fflush(stdout);
   WaitUntil([&] { return GetFileAttributesA(argv[1]) != INVALID_FILE_ATTRIBUTES; }, 60000);
+  if (statistics != nullptr) {
+    PostMessageA(statistics, WM_COMMAND, IDOK, 0);
+    WaitUntil([&] { return !IsWindow(statistics); }, 3000);
+  }
   DWORD code = app.CloseAndWait(10000);
   return code == 0 ? 0 : 1;
 }
