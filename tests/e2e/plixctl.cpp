@@ -15,6 +15,12 @@
 //                            and painting draws nothing (for measurements).
 //   plixctl size             prints the client size of each terminal window
 //                            and the text lines it shows (14 pixels each).
+//   plixctl dialog ID CAPTION ITEM...
+//                            posts menu command ID, waits for the program's
+//                            dialog titled CAPTION, prints "ITEM=text" for
+//                            each control ITEM (e.g. the figures of Port
+//                            Statistics, 226), then closes it with OK.
+//   plixctl status           prints the text of the frame's status bar.
 //   plixctl quit             closes the frame and waits for it to go.
 //
 // Prints "terminals=N boxes=N" and each box text; exits 1 when the frame is
@@ -151,6 +157,65 @@ int Open(int save, const std::vector<int>& ports) {
   return terminals == wanted ? 0 : 1;
 }
 
+struct DialogSearch {
+  const char* caption;
+  HWND found;
+};
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<DialogSearch*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != framePid || !IsWindowVisible(window)) return TRUE;
+  char cls[32] = {}, title[128] = {};
+  GetClassNameA(window, cls, sizeof cls);
+  GetWindowTextA(window, title, sizeof title);
+  if (std::strcmp(cls, "#32770") != 0 || std::strcmp(title, search->caption) != 0) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+// Opens a dialog from the menu, prints the text of the given controls and
+// closes it again, so that scripts can read figures the program shows only there.
+int Dialog(int command, const char* caption, const std::vector<int>& items) {
+  PostMessageA(frame, WM_COMMAND, static_cast<WPARAM>(command), 0);
+  DialogSearch search{caption, nullptr};
+  if (!Until(
+          [&search] {
+            EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+          },
+          10000)) {
+    std::fprintf(stderr, "plixctl: no dialog \"%s\" after command %d\n", caption, command);
+    return 1;
+  }
+  HWND dialog = search.found;
+  for (int id : items) {
+    char text[512] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    std::printf("%d=%s\n", id, text);
+  }
+  std::fflush(stdout);
+  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  if (!Until([dialog] { return !IsWindow(dialog); }, 10000)) {
+    std::fprintf(stderr, "plixctl: the dialog \"%s\" did not close\n", caption);
+    return 1;
+  }
+  return 0;
+}
+
+int Status() {
+  HWND bar = FindWindowExA(frame, nullptr, "msctls_statusbar32", nullptr);
+  if (bar == nullptr) {
+    std::fprintf(stderr, "plixctl: no status bar\n");
+    return 1;
+  }
+  char text[512] = {};
+  SendMessageA(bar, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+  std::printf("%s\n", text);
+  return 0;
+}
+
 int Quit() {
   PostMessageA(frame, WM_CLOSE, 0, 0);
   bool gone = Until([] { return !IsWindow(frame); }, 20000);
@@ -162,7 +227,8 @@ int Quit() {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: plixctl open SAVE N... | command ID... | boxes | minimize | size | quit\n");
+    std::fprintf(stderr, "usage: plixctl open SAVE N... | command ID... | boxes | minimize | size | "
+                 "dialog ID CAPTION ITEM... | status | quit\n");
     return 2;
   }
   std::string command = argv[1];
@@ -194,6 +260,12 @@ int main(int argc, char** argv) {
     EnumChildWindows(frame, PrintTerminalSize, 0);
     return 0;
   }
+  if (command == "dialog" && argc >= 4) {
+    std::vector<int> items;
+    for (int i = 4; i < argc; i++) items.push_back(std::atoi(argv[i]));
+    return Dialog(std::atoi(argv[2]), argv[3], items);
+  }
+  if (command == "status") return Status();
   if (command == "quit") return Quit();
   std::fprintf(stderr, "plixctl: unknown command %s\n", command.c_str());
   return 2;
