@@ -19,6 +19,13 @@ ends of all the cables at once; each peer receives on the near end of its own:
 
 Every peer's capture must equal the bytes sent. The terminals are 80 columns
 by as many rows as the program's window shows.
+
+--check off,on,off,on runs one round per entry for each data kind, with the
+program's Check Test Data switched off or on (command 225) before the bytes
+come, so that the two are compared on the same data in one run, alternated
+against drift. After each round the program's Port Statistics dialog is read:
+with the check off nothing may have been checked; with it on and the pattern
+as data, nearly every byte must have been checked and none found faulty.
 """
 import argparse
 import json
@@ -46,6 +53,17 @@ TITLES = {
     "picocom": "picocom bare (floor)",
 }
 MiB = 1048576
+
+# Menu commands and the Port Statistics controls read after a round.
+CHECK_TEST_DATA = 225
+PORT_STATISTICS = 226
+STAT_IDS = {"received": 401, "checked": 403, "good": 404, "missing": 405, "corrupted": 406,
+            "extra": 407, "unchecked": 416}
+PATTERN_LETTERS = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+# The program's test pattern: lines of 5 to 46 letters from "a", each ended by CR LF.
+PATTERN = b"".join(PATTERN_LETTERS[:n].encode() + b"\r\n" for n in range(5, 47))
+assert len(PATTERN) == 1155
+DATA_KINDS = ("text", "random", "cr", "pattern")
 
 
 def log(text):
@@ -137,6 +155,8 @@ def cable(name, end):
 def make_data(kind, size):
     if kind == "random":
         return os.urandom(size)
+    if kind == "pattern":  # what Send Test Data sends and Check Test Data expects
+        return (PATTERN * (size // len(PATTERN) + 1))[:size]
     # Printable lines of 62 characters, as a device that logs text would send;
     # "text" ends them with CR LF (a new row every line), "cr" with CR only
     # (the current row is overwritten, the screen never scrolls).
@@ -295,23 +315,24 @@ def drain(fds, back, seconds):
                 pass
 
 
-def run_round(args, kind, peers):
-    work = os.path.join(PERF_DIR, "peers", kind)
+def run_round(args, kind, peers, data, mode=None, name=None):
+    """One round; mode "on" or "off" switches Check Test Data before the bytes
+    come (None: the switch is left alone and not read back)."""
+    work = os.path.join(PERF_DIR, "peers", name or kind)
     subprocess.call(["rm", "-rf", work])
     os.makedirs(work)
-    data = make_data(kind, args.bytes)
     sent = os.path.join(work, "sent.bin")
     with open(sent, "wb") as f:
         f.write(data)
     procs = Procs()
-    res = {"data": kind, "bytes": args.bytes, "rate": args.rate, "peers": {}}
+    res = {"data": kind, "bytes": args.bytes, "rate": args.rate, "peers": {}, "check_mode": mode}
     try:
-        return run_round_in(args, kind, peers, work, data, procs, res)
+        return run_round_in(args, kind, peers, work, data, procs, res, mode)
     finally:
         procs.stop_all()
 
 
-def run_round_in(args, kind, peers, work, data, procs, res):
+def run_round_in(args, kind, peers, work, data, procs, res, mode):
     displays = {}
     for p in ("putty", "xterm"):
         if p in peers:
@@ -348,6 +369,16 @@ def run_round_in(args, kind, peers, work, data, procs, res):
         res["program_window"] = size.strip()
         if args.window == "min":
             plixctl(work, "minimize")
+        if mode == "on":
+            rc, text = plixctl(work, "command", CHECK_TEST_DATA)
+            if rc != 0:
+                raise RuntimeError("Check Test Data was not switched on: " + text)
+        if mode is not None:
+            # The status bar shows the check's figures only while it is on.
+            rc, bar = plixctl(work, "status")
+            if rc != 0 or ("checked " in bar) != (mode == "on"):
+                raise RuntimeError("the status bar does not show the check %s: %s" % (mode, bar))
+            res["status_bar_before"] = bar.strip()
         captures["program"] = os.path.join(work, "kOM5.txt") if args.save else None
     rows = rows or 24
     res["rows"] = rows
@@ -433,6 +464,7 @@ def run_round_in(args, kind, peers, work, data, procs, res):
             return False
 
     fds = [os.open(cable(p, "far"), os.O_RDWR | os.O_NOCTTY) for p in peers]
+    res["load"] = [loadavg()]
     c0, t0 = snapshot(), time.monotonic()
     back = pace(data, args.rate, fds, args.timeout)
     tw = time.monotonic()
@@ -446,6 +478,7 @@ def run_round_in(args, kind, peers, work, data, procs, res):
             break
     t1 = time.monotonic()
     c1 = snapshot()
+    res["load"].append(loadavg())
     for fd in fds:
         os.close(fd)
     if perf:
@@ -466,6 +499,9 @@ def run_round_in(args, kind, peers, work, data, procs, res):
     res["wine_others_each"] = {cmdline(p).strip(): c1["others"].get(p, 0) - c0["others"].get(p, 0) for p in others}
     if plix:
         res["boxes_after"] = plixctl(work, "boxes")[1].strip()
+        if mode is not None:
+            res["status_bar_after"] = plixctl(work, "status")[1].strip()
+            res["check_test_data"] = read_statistics(work, mode, kind, len(data))
         plixctl(work, "quit")
         try:
             plix.wait(timeout=20)
@@ -499,6 +535,39 @@ def run_round_in(args, kind, peers, work, data, procs, res):
     return res
 
 
+def loadavg():
+    with open("/proc/loadavg") as f:
+        return " ".join(f.read().split()[:3])
+
+
+def read_statistics(work, mode, kind, sent):
+    """The program's own figures from its Port Statistics dialog, and whether
+    they show that the check ran as switched: returns a dict with ok and text."""
+    rc, text = plixctl(work, "dialog", PORT_STATISTICS, "Port Statistics", *STAT_IDS.values())
+    by_id = dict(line.split("=", 1) for line in text.splitlines() if "=" in line)
+    try:
+        fig = {name: int(by_id[str(i)]) for name, i in STAT_IDS.items()}
+    except (KeyError, ValueError):
+        return {"ok": False, "text": "Port Statistics not read (rc %d): %s" % (rc, text.strip())}
+    faults = fig["missing"] + fig["corrupted"] + fig["extra"]
+    why = []
+    if fig["received"] != sent:
+        why.append("received %d of %d bytes" % (fig["received"], sent))
+    if mode == "off" and (fig["checked"] or fig["good"] or faults):
+        why.append("figures of a check that was off")
+    if mode == "on" and kind == "pattern":
+        # Only the bytes before the first whole line may go unchecked.
+        if fig["checked"] == 0 or fig["checked"] < sent - len(PATTERN):
+            why.append("only %d bytes checked" % fig["checked"])
+        if faults or fig["good"] != fig["checked"]:
+            why.append("faults found in the clean pattern")
+    if mode == "on" and kind != "pattern" and fig["checked"] + fig["unchecked"] == 0:
+        why.append("nothing judged")
+    text = "received %(received)d checked %(checked)d good %(good)d missing %(missing)d " \
+           "corrupted %(corrupted)d extra %(extra)d unchecked %(unchecked)d" % fig
+    return {"ok": not why, "figures": fig, "text": text + ("" if not why else " -- WRONG: " + "; ".join(why))}
+
+
 def check(peer, path, data):
     """Compares a peer's capture with the bytes sent; returns (ok, text)."""
     if path is None:
@@ -522,9 +591,11 @@ def check(peer, path, data):
 
 def print_round(res):
     mb = res["bytes"] / MiB
-    print("\n== data: %s, %d bytes paced at %d B/s to %d cables at once; written in %.1f s, "
-          "all captured after %.1f s" % (res["data"], res["bytes"], res["rate"], len(res["peers"]),
-                                          res["sent_s"], res["elapsed_s"]))
+    mode = res.get("check_mode")
+    print("\n== data: %s%s, %d bytes paced at %d B/s to %d cables at once; written in %.1f s, "
+          "all captured after %.1f s; load %s at the start, %s at the end"
+          % (res["data"], ", Check Test Data " + mode if mode else "", res["bytes"], res["rate"],
+             len(res["peers"]), res["sent_s"], res["elapsed_s"], res["load"][0], res["load"][1]))
     if "program_window" in res:
         print("program's terminal: %s; PuTTY and xterm: 80x%d" % (res["program_window"], res["rows"]))
     print("%-22s %8s %9s  %s" % ("peer", "CPU s", "CPU s/MiB", "what is counted (CPU s)"))
@@ -557,6 +628,9 @@ def print_round(res):
               % (p, d["check"][1], after, d["sent_back"]))
     if "boxes_after" in res:
         print("program after the run: " + res["boxes_after"].replace("\n", "; "))
+    if "check_test_data" in res:
+        print("program's Port Statistics: " + res["check_test_data"]["text"])
+        print("status bar before: %s; after: %s" % (res["status_bar_before"], res["status_bar_after"]))
     if "perf" in res:
         print("perf: share of samples of plix32.exe and wineserver, by process and shared object:")
         print("\n".join(res["perf"]))
@@ -568,7 +642,12 @@ def main():
     ap.add_argument("--rate", type=int, default=30720, help="bytes/s to every cable (default 30720)")
     ap.add_argument("--data", default="text,random",
                     help="data kinds, one round each: text (62-character lines ended by CR LF), "
-                         "random, cr (lines ended by CR only); default text,random")
+                         "random, cr (lines ended by CR only), pattern (the program's test pattern "
+                         "repeated); default text,random")
+    ap.add_argument("--check", default="",
+                    help="off and on, comma-separated: one round per entry for each data kind, with the "
+                         "program's Check Test Data off or on (e.g. off,on,off,on); its Port Statistics "
+                         "are read after each. Default: one round, the switch left alone")
     ap.add_argument("--peers", default=",".join(PEERS), help="default " + ",".join(PEERS))
     ap.add_argument("--window", choices=("normal", "min"), default="normal",
                     help="min minimizes the program's window: nothing is drawn (to attribute cost)")
@@ -584,19 +663,28 @@ def main():
     peers = [p for p in args.peers.split(",") if p]
     bad = [p for p in peers if p not in PEERS]
     kinds = [k for k in args.data.split(",") if k]
-    if bad or not peers or not kinds or any(k not in ("random", "text", "cr") for k in kinds):
+    if bad or not peers or not kinds or any(k not in DATA_KINDS for k in kinds):
         ap.error("unknown peer or data kind")
+    modes = [m for m in args.check.split(",") if m]
+    if any(m not in ("off", "on") for m in modes) or (modes and "program" not in peers):
+        ap.error("--check takes off and on, and needs the program among the peers")
 
     with open("/proc/loadavg") as f:
         load0 = f.read().split()[:3]
     results = []
     status = 0
     for kind in kinds:
-        res = run_round(args, kind, peers)
-        print_round(res)
-        results.append(res)
-        if not all(d["check"][0] and d["captured_after_s"] is not None for d in res["peers"].values()):
-            status = 1
+        data = make_data(kind, args.bytes)  # the same bytes for every round of a kind
+        for i, mode in enumerate(modes or [None]):
+            name = "%s-%d-%s" % (kind, i + 1, mode) if mode else kind
+            res = run_round(args, kind, peers, data, mode, name)
+            res["round"] = name
+            print_round(res)
+            results.append(res)
+            if not all(d["check"][0] and d["captured_after_s"] is not None for d in res["peers"].values()):
+                status = 1
+            if not res.get("check_test_data", {"ok": True})["ok"]:
+                status = 1
     with open("/proc/loadavg") as f:
         load1 = f.read().split()[:3]
     print("\nload average (1, 5, 15 min) before: %s, after: %s" % (" ".join(load0), " ".join(load1)))
@@ -604,13 +692,46 @@ def main():
         json.dump({"load_before": load0, "load_after": load1, "rounds": results}, f, indent=1)
     if len(results) > 1 and "program" in peers:
         print("\nsummary, CPU s per MiB:")
-        print("%-8s" % "data" + "".join("%22s" % TITLES[p] for p in PEERS if p in peers))
+        print("%-16s" % "round" + "".join("%22s" % TITLES[p] for p in PEERS if p in peers))
         for res in results:
             mb = res["bytes"] / MiB
-            print("%-8s" % res["data"] + "".join("%22.3f" % (res["peers"][p]["cpu"] / mb)
-                                                  for p in PEERS if p in peers))
+            print("%-16s" % res["round"] + "".join("%22.3f" % (res["peers"][p]["cpu"] / mb)
+                                                    for p in PEERS if p in peers))
+    if "off" in modes and "on" in modes:
+        print_check_summary(results, kinds)
     print("all captures equal the bytes sent" if status == 0 else "SOME CAPTURES DIFFER OR ARE INCOMPLETE")
+    if modes:
+        print("Port Statistics as expected after every round" if all(
+            r["check_test_data"]["ok"] for r in results) else "PORT STATISTICS WRONG IN SOME ROUND")
     return status
+
+
+def print_check_summary(results, kinds):
+    """The program's CPU per MiB with Check Test Data on against off, per data kind."""
+    print("\nCheck Test Data, the program's CPU s per MiB (plix32.exe + wineserver - no-program rate + Xvfb; "
+          "plix32.exe alone in brackets):")
+    for kind in kinds:
+        rounds = [r for r in results if r["data"] == kind]
+        per = {"off": [], "on": []}
+        own = {"off": [], "on": []}
+        for r in rounds:
+            mb = r["bytes"] / MiB
+            d = r["peers"]["program"]
+            per[r["check_mode"]].append(d["cpu"] / mb)
+            own[r["check_mode"]].append(dict(d["parts"])["plix32.exe"] / mb)
+            print("  %-18s %-3s %7.3f  (%.3f)" % (r["round"], r["check_mode"], d["cpu"] / mb,
+                                                  dict(d["parts"])["plix32.exe"] / mb))
+        off, on = sum(per["off"]) / len(per["off"]), sum(per["on"]) / len(per["on"])
+        own_off, own_on = sum(own["off"]) / len(own["off"]), sum(own["on"]) / len(own["on"])
+        ratio = on / off
+        print("  %s: mean off %.3f, mean on %.3f, on/off %.3f; plix32.exe alone %.3f / %.3f = %.3f"
+              % (kind, off, on, ratio, own_on, own_off, own_on / own_off))
+        spread = [max(v) / min(v) - 1 for v in per.values() if len(v) > 1 and min(v) > 0]
+        if spread:
+            print("  spread between rounds of the same setting: up to %.1f%%" % (100 * max(spread)))
+        verdict = "holds" if abs(ratio - 1) <= 0.05 else "MISSED" if ratio > 1 else \
+            "on cheaper by more than 5%: noise larger than the target"
+        print("  target on within 5%% of off: %s (%+.1f%%)" % (verdict, 100 * (ratio - 1)))
 
 
 if __name__ == "__main__":

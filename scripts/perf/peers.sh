@@ -7,9 +7,13 @@
 # of CR LF text and one of random bytes, 5 MiB each at 30720 B/s (about
 # seven minutes).
 #
-#   scripts/perf/peers.sh [--data text,random] [--bytes N] [--rate N]
+#   scripts/perf/peers.sh [--data text,random,cr,pattern] [--bytes N] [--rate N]
 #                         [--peers program,putty,xterm,picocom] [--window min]
-#                         [--save 0] [--perf] [--shots] ... (--help lists all)
+#                         [--check off,on,off,on] [--save 0] [--perf] [--shots]
+#                         ... (--help lists all)
+#
+# --check runs one round per entry with the program's Check Test Data off or
+# on, and reads its Port Statistics after each round.
 #
 # This wrapper builds the program (PLIX_EXE overrides it), sets up Wine and
 # the cables through lib.sh; scripts/perf/peers.py does the rest. Results are
