@@ -95,3 +95,4 @@
 #define IDC_STAT_RESYNCS 417
 #define IDC_STAT_ERRORKINDS 418  // "FRAME 1  OVERRUN 2": the kinds seen, with their counts
 #define IDC_STAT_EVENTKINDS 419
+#define IDC_STAT_LOST 420  // locks given up on data no line explained

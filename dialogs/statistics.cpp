@@ -61,6 +61,7 @@ void Show(HWND dialog) {
       {IDC_STAT_EXTRA, c.extra},
       {IDC_STAT_RESYNCS, c.resyncs},
       {IDC_STAT_UNCHECKED, c.unchecked},
+      {IDC_STAT_LOST, c.lost},
   };
   for (const auto& f : figures) SetFigure(dialog, f.control, f.value);
   SetKinds(dialog, IDC_STAT_ERRORKINDS, s.lineErrors, kLineErrorKinds, LineErrorText, std::strlen("<ERR:"));

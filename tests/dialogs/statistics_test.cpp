@@ -10,7 +10,7 @@ class StatisticsTest : public DialogTest {
  protected:
   void OpenDialog() {
     Controls controls = {{IDOK, kButton}, {IDC_STAT_RESET, kButton}};
-    for (int id = IDC_STAT_RECEIVED; id <= IDC_STAT_EVENTKINDS; id++)
+    for (int id = IDC_STAT_RECEIVED; id <= IDC_STAT_LOST; id++)
       if (id != IDC_STAT_RESET) controls.push_back({id, kEdit});
     Open(StatisticsDlgProc, controls);
   }
@@ -43,6 +43,7 @@ TEST_F(StatisticsTest, ShowsEveryFigureAsPlainDecimalAndTheKindsSeen) {
   EXPECT_EQ(Text(IDC_STAT_MISSING), "10");
   EXPECT_EQ(Text(IDC_STAT_CORRUPTED), "0");
   EXPECT_EQ(Text(IDC_STAT_EXTRA), "0");
+  EXPECT_EQ(Text(IDC_STAT_LOST), "0");
   const CheckCounts& c = port->check.checker.Counts();
   EXPECT_EQ(Text(IDC_STAT_CHECKED), std::to_string(c.checked));
   EXPECT_EQ(c.checked, c.good);
