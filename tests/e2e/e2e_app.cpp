@@ -48,12 +48,6 @@ class PlixExe : public ProgramTest {
     ProgramTest::SetUp();
     StartIn(workdir_);
   }
-
-  // Opens a COM port from the Port menu and waits for its terminal window.
-  HWND OpenFromMenu(const std::string& com) {
-    app_.Command(kOpenPortBase + Number(com));
-    return app_.WaitForTerminal(com.c_str(), 5000);
-  }
 };
 
 // --- Opening ports ---------------------------------------------------------

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr int kOpenPortBase = 499;  // command 499 + n opens COMn
 constexpr int kSendTestData = 213, kCheckTestData = 225, kStatistics = 226;
 constexpr int kReceived = 401, kChecked = 403, kGood = 404, kMissing = 405, kCorrupted = 406, kExtra = 407,
               kLineErrors = 408;
@@ -25,9 +24,8 @@ class Check : public ProgramTest {
     StartIn(workdir_);
   }
 
-  HWND OpenFromMenu(const std::string& com) {
-    app_.Command(kOpenPortBase + Number(com));
-    HWND terminal = app_.WaitForTerminal(com.c_str(), 5000);
+  HWND Open(const std::string& com) {
+    HWND terminal = OpenFromMenu(com);
     // The modem status box that Wine's pseudo-terminal brings, answered.
     if (terminal != nullptr) {
       EXPECT_TRUE(boxes_->WaitFor(++opened_, 3000));
@@ -69,7 +67,7 @@ std::string Patterns(int n) {
 }
 
 TEST_F(Check, FindsTheFaultsPutIntoAThousandPatterns) {
-  HWND terminal = OpenFromMenu(port_);
+  HWND terminal = Open(port_);
   ASSERT_NE(terminal, nullptr);
   ASSERT_TRUE(app_.Send(kCheckTestData));
   FarEnd cable(far_);
@@ -123,7 +121,7 @@ TEST_F(Check, FindsTheFaultsPutIntoAThousandPatterns) {
 }
 
 TEST_F(Check, AMebibyteOfItsOwnPatternComesBackWithoutAFault) {
-  HWND terminal = OpenFromMenu(port_);
+  HWND terminal = Open(port_);
   ASSERT_NE(terminal, nullptr);
   FarEnd cable(far_);
   ASSERT_TRUE(cable.ok()) << cable.error();
@@ -153,8 +151,8 @@ TEST_F(Check, AMebibyteOfItsOwnPatternComesBackWithoutAFault) {
 }
 
 TEST_F(Check, TheStatusBarFollowsTheActiveTerminal) {
-  HWND first = OpenFromMenu(port_);
-  HWND second = OpenFromMenu(far_);
+  HWND first = Open(port_);
+  HWND second = Open(far_);
   ASSERT_NE(first, nullptr);
   ASSERT_NE(second, nullptr);
   auto activate = [&](HWND terminal) {

@@ -35,6 +35,13 @@ class ProgramTest : public ::testing::Test {
 
   static int Number(const std::string& com) { return std::stoi(com.substr(3)); }
 
+  // Opens a COM port from the Port menu (command 499 + n opens COMn) and
+  // waits for its terminal window.
+  HWND OpenFromMenu(const std::string& com) {
+    app_.Command(499 + Number(com));
+    return app_.WaitForTerminal(com.c_str(), 5000);
+  }
+
   // Waits until the program has done what it was going to do: no box or
   // dialog of it exists, and it answered a message sent after the last one
   // went. A box it shows next exists before it can answer (the box's own loop
