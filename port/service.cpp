@@ -54,6 +54,7 @@ int ComPort::ServicePort() {
     ComOut(TestPattern(), g_app.testPatternLength);
   }
 
+  DWORD passBytes = 0;
   while (inCount > 0 && !closePending) {
     DWORD block = inCount < static_cast<DWORD>(kRxBlock) ? inCount : static_cast<DWORD>(kRxBlock);
     inCount -= block;
@@ -65,11 +66,15 @@ int ComPort::ServicePort() {
     }
     rxBuffer[received] = 0;
     if (received == 0) continue;  // count 0 would mean "a text up to its NUL"
-    stats.bytesReceived += received;
-    stats.receiveRate.Add(received, GetTickCount());
+    passBytes += received;
     AddText(rxBuffer, static_cast<int>(received));
     if (g_app.saveToDisk) SaveBlock(received);
     if (g_app.checkTestData) CheckBlock(rxBuffer, received);
+  }
+  // Counted once per pass: one clock reading however many blocks came.
+  if (passBytes > 0) {
+    stats.bytesReceived += passBytes;
+    stats.receiveRate.Add(passBytes, GetTickCount());
   }
   EndCheckPass();
   return 0;

@@ -8,9 +8,11 @@
 #include "res/resource.h"
 #include "terminal/commands.h"
 
-namespace {
+ComPort* PortOf(HWND window) {
+  return window != nullptr ? reinterpret_cast<ComPort*>(GetWindowLongPtrA(window, 0)) : nullptr;
+}
 
-ComPort* PortOf(HWND window) { return reinterpret_cast<ComPort*>(GetWindowLongPtrA(window, 0)); }
+namespace {
 
 LRESULT OnCreate(HWND window, LPARAM lParam) {
   auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);

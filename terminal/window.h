@@ -11,4 +11,7 @@ struct PortHandover {
   int bound;
 };
 
+// The port a terminal window shows; null for no window or one not yet bound.
+ComPort* PortOf(HWND window);
+
 LRESULT CALLBACK TerminalWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
