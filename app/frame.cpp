@@ -168,7 +168,7 @@ LRESULT CALLBACK FrameWndProc(HWND frame, UINT message, WPARAM wParam, LPARAM lP
       return OnCommand(frame, message, wParam, lParam);
     case WM_TIMER:
       PollAllPorts();
-      UpdateStatusBar();
+      UpdateStatusBar(PortOf(ActiveTerminal()));
       break;
     case WM_SIZE:
       // Not DefFrameProc: it would give the MDI client the whole client area, over the bar.

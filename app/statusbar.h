@@ -6,6 +6,9 @@
 void CreateStatusBar(HWND frame);
 // Gives the bar its width and the MDI client the rest of the frame.
 void LayOutFrame(int width, int height);
-// Shows the active terminal's figures; the bar is only touched when its text
-// changes. Called once per poll pass.
-void UpdateStatusBar();
+struct ComPort;
+
+// Shows the figures of `port` (the active terminal's; null for none) at most
+// twice a second, at once when the port changes; the bar is only touched
+// when its text changes. Called once per poll pass.
+void UpdateStatusBar(const ComPort* port);
