@@ -495,7 +495,9 @@ void Click(HWND terminal, int x, int y, bool right = false) {
   POINT at = {x, y};
   ClientToScreen(terminal, &at);
   SetCursorPos(at.x, at.y);
-  Sleep(50);  // for the window system, not the program
+  POINT now = {};
+  EXPECT_TRUE(WaitUntil([&] { return GetCursorPos(&now) && now.x == at.x && now.y == at.y; }, 1000))
+      << "the pointer did not move to " << at.x << "," << at.y;
   DWORD_PTR result = 0;
   for (UINT message : {static_cast<UINT>(WM_MOUSEMOVE), static_cast<UINT>(right ? WM_RBUTTONUP : WM_LBUTTONUP)})
     EXPECT_NE(SendMessageTimeoutA(terminal, message, 0, MAKELPARAM(x, y), SMTO_NORMAL, 5000, &result), 0)

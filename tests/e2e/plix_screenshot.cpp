@@ -5,6 +5,8 @@
 // keeps the program up until the file named by its first argument exists (at
 // most 60 s), and ends it. Used by scripts/lib/screenshot.sh.
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "msgbox_watcher.h"
@@ -31,9 +33,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   MessageBoxWatcher boxes(app.pid());  // the modem status box of each port
-  for (const char* port : {"COM5", "COM6"}) {
+  HWND terminals[2] = {};
+  for (int i = 0; i < 2; i++) {
+    const char* port = i == 0 ? "COM5" : "COM6";
     app.Command(499 + (port[3] - '0'));
-    if (app.WaitForTerminal(port, 5000) == nullptr) {
+    if ((terminals[i] = app.WaitForTerminal(port, 5000)) == nullptr) {
       std::fprintf(stderr, "plix_screenshot: %s did not open\n", port);
       return 1;
     }
@@ -42,7 +46,22 @@ int main(int argc, char** argv) {
   const bool check = argc > 2 && std::string(argv[2]) == "check";
   if (check) app.Send(225);  // Check Test Data
   app.Command(213);  // Send Test Data: each port receives the other's pattern
-  Sleep(check ? 4000 : 1500);
+  // Until each terminal shows a whole pattern's last line (with the check, a
+  // few dozen patterns: a picture of a check that has had something to do).
+  const std::string lastLine = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRST";
+  WaitUntil(
+      [&] {
+        for (HWND t : terminals)
+          if (app.Screen(t).find(lastLine) == std::string::npos) return false;
+        if (!check) return true;
+        // The status bar of the active terminal: "...   checked N  good ...".
+        char text[512] = {};
+        SendMessageA(FindWindowExA(app.frame(), nullptr, "msctls_statusbar32", nullptr), WM_GETTEXT, sizeof text,
+                     reinterpret_cast<LPARAM>(text));
+        const char* checked = std::strstr(text, "checked ");
+        return checked != nullptr && std::strtoull(checked + 8, nullptr, 10) >= 40 * 1155;
+      },
+      15000);
   app.Command(213);
   app.Command(203);  // Tile
   Sleep(1000);       // the last pattern arrives and both windows repaint
@@ -50,7 +69,7 @@ int main(int argc, char** argv) {
   if (check) {
     app.Command(226);  // Port Statistics of the active port
     statistics = app.WaitForDialog("Port Statistics", 401, 5000);
-    Sleep(1200);  // its first refresh
+    WaitUntil([&] { return statistics != nullptr && !ControlText(statistics, 403).empty(); }, 3000);
   }
   for (const std::string& text : boxes.Texts()) std::printf("box: %s\n", text.c_str());
   std::printf("READY\n");
