@@ -12,8 +12,9 @@ namespace {
 
 // A new text makes the bar repaint; under a steady stream the count changes
 // on every pass, and ten repaints a second cost as much as the terminal's
-// own drawing. Twice a second reads as well; another port shows at once.
-constexpr DWORD kRefreshMs = 500;
+// own drawing. Once a second, as the rate itself is counted, reads as well;
+// another port shows at once.
+constexpr DWORD kRefreshMs = 1000;
 
 HWND statusBar;
 char shownText[256];

@@ -9,6 +9,6 @@ void LayOutFrame(int width, int height);
 struct ComPort;
 
 // Shows the figures of `port` (the active terminal's; null for none) at most
-// twice a second, at once when the port changes; the bar is only touched
+// once a second, at once when the port changes; the bar is only touched
 // when its text changes. Called once per poll pass.
 void UpdateStatusBar(const ComPort* port);
