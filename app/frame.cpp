@@ -52,50 +52,12 @@ void OpenPort(HWND frame, int command) {
   if (command == otherPortCommand) {
     DialogBoxParamA(g_app.instance, "PORTNAMEDLGBOX", frame, PortNameDlgProc, 0);
     if (typedPortName[0] == 0) return;
-  } else {
-    typedPortName[0] = 0;
-  }
-
-  auto* port = new (std::nothrow) ComPort;
-  if (port == nullptr) {
-    MessageBoxA(GetFocus(), "Port failed to open.", "", MB_OK);
+    OpenPortNamed(typedPortName);
     return;
   }
-  g_app.currentPort = port;
-  if (typedPortName[0] == 0)
-    std::snprintf(g_app.scratchText, sizeof g_app.scratchText, "COM%d", command - 499);
-  else
-    std::snprintf(g_app.scratchText, sizeof g_app.scratchText, "%s", typedPortName);
-
-  if (port->Open(g_app.scratchText) != 0) {
-    delete port;  // never linked, never shown
-    if (g_app.currentPort == port) g_app.currentPort = nullptr;
-    MessageBoxA(GetFocus(), "Port failed to open.", "", MB_OK);
-    return;
-  }
-
-  EnableMenuItem(g_app.frameMenu, 1, MF_BYPOSITION | MF_ENABLED);
-  EnableMenuItem(g_app.frameMenu, 2, MF_BYPOSITION | MF_ENABLED);
-
-  // The port rides in the creation record: boxes shown while it opened may
-  // have let other windows change currentPort.
-  PortHandover handover = {port, 0};
-  MDICREATESTRUCTA create = {};
-  create.szClass = "PlixDraw";
-  create.szTitle = "ComX";
-  create.hOwner = g_app.instance;
-  create.x = create.y = create.cx = create.cy = CW_USEDEFAULT;
-  create.style = 0;
-  create.lParam = reinterpret_cast<LPARAM>(&handover);
-  HWND child = reinterpret_cast<HWND>(SendMessageA(g_app.mdiClient, WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&create)));
-  if (child == nullptr) {
-    MessageBoxA(GetFocus(), "Port No Open.", "", MB_OK);
-    // A port no window took would be served for ever with nowhere to show it.
-    if (!handover.bound) {
-      if (g_app.currentPort == port) g_app.currentPort = nullptr;
-      ReleasePort(port);
-    }
-  }
+  char name[16];
+  std::snprintf(name, sizeof name, "COM%d", command - 499);
+  OpenPortNamed(name);
 }
 
 // The Port menu's program-wide switches; `switchedOn`, if any, runs when one goes on.
@@ -159,6 +121,48 @@ LRESULT OnCommand(HWND frame, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 }  // namespace
+
+bool OpenPortNamed(const char* name) {
+  auto* port = new (std::nothrow) ComPort;
+  if (port == nullptr) {
+    MessageBoxA(GetFocus(), "Port failed to open.", "", MB_OK);
+    return false;
+  }
+  g_app.currentPort = port;
+  std::snprintf(g_app.scratchText, sizeof g_app.scratchText, "%s", name);
+
+  if (port->Open(g_app.scratchText) != 0) {
+    delete port;  // never linked, never shown
+    if (g_app.currentPort == port) g_app.currentPort = nullptr;
+    MessageBoxA(GetFocus(), "Port failed to open.", "", MB_OK);
+    return false;
+  }
+
+  EnableMenuItem(g_app.frameMenu, 1, MF_BYPOSITION | MF_ENABLED);
+  EnableMenuItem(g_app.frameMenu, 2, MF_BYPOSITION | MF_ENABLED);
+
+  // The port rides in the creation record: boxes shown while it opened may
+  // have let other windows change currentPort.
+  PortHandover handover = {port, 0};
+  MDICREATESTRUCTA create = {};
+  create.szClass = "PlixDraw";
+  create.szTitle = "ComX";
+  create.hOwner = g_app.instance;
+  create.x = create.y = create.cx = create.cy = CW_USEDEFAULT;
+  create.style = 0;
+  create.lParam = reinterpret_cast<LPARAM>(&handover);
+  HWND child = reinterpret_cast<HWND>(SendMessageA(g_app.mdiClient, WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&create)));
+  if (child == nullptr) {
+    MessageBoxA(GetFocus(), "Port No Open.", "", MB_OK);
+    // A port no window took would be served for ever with nowhere to show it.
+    if (!handover.bound) {
+      if (g_app.currentPort == port) g_app.currentPort = nullptr;
+      ReleasePort(port);
+    }
+    return false;
+  }
+  return true;
+}
 
 LRESULT CALLBACK FrameWndProc(HWND frame, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {

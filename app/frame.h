@@ -5,3 +5,7 @@
 LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK PortNameDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL CALLBACK CloseAllProc(HWND window, LPARAM lParam);
+
+// Opens the port of that name as the Open Port menu does, with its terminal
+// window; false (after a box) if it did not open.
+bool OpenPortNamed(const char* name);

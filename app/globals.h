@@ -16,6 +16,7 @@ struct AppGlobals {
   int showCrLf;           // menu switch "Show CR/LF"
   int sendTestData;       // menu switch "Send Test Data"
   int checkTestData;      // menu switch "Check Test Data"
+  int reopenLostPorts;    // menu switch "Reopen Lost Ports"; on at start
   int testPatternLength;  // 0 until the test pattern is built
   HMENU frameMenu;
   HMENU windowMenu;

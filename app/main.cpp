@@ -51,6 +51,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int show) {
   g_app.windowMenu = GetSubMenu(g_app.frameMenu, 0);
   HACCEL accelerators = LoadAcceleratorsA(instance, "PlixAccel");
   g_app.platformId = PlatformId();
+  g_app.reopenLostPorts = 1;  // checked in the menu resource too
 
   g_app.frameWindow = CreateWindowExA(0, "PlixFrame", "Plix32, Ostrel Corp.", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, g_app.frameMenu, instance,

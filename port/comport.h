@@ -6,6 +6,7 @@
 
 #include "core/port_stats.h"
 #include "port/check.h"
+#include "port/recovery.h"
 #include "terminal/screen_row.h"
 
 constexpr int kPortNameMax = 37;  // longest name the port-name dialog accepts
@@ -57,9 +58,13 @@ struct ComPort {
   HBRUSH litBrush;        // the lit lamps' green; made at the first paint
   PortStats stats;        // what the port has done, for the Statistics dialog and the status bar
   PortCheck check;        // Check Test Data: the received bytes against the test pattern
+  PortRecovery recovery;  // a lost device: noticing it, reopening it, its settings to give back
 
   ComPort();
   ~ComPort();
+
+  // The device has gone away and its handle is closed; see port/recovery.cpp.
+  bool Lost() const { return recovery.lost != 0; }
   ComPort(const ComPort&) = delete;
   ComPort& operator=(const ComPort&) = delete;
 

@@ -28,6 +28,8 @@
 #define IDM_CLRBREAK 224
 #define IDM_CHECKTESTDATA 225
 #define IDM_STATISTICS 226
+#define IDM_REOPENLOST 227
+#define IDM_PORTS 228
 #define IDM_HELP 667
 
 // The Open Port popup: COM n is 499 + n; the range ends at 649.

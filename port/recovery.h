@@ -1,0 +1,26 @@
+// A port whose device went away (an adapter unplugged, a driver that stopped
+// answering): what the terminal needs to notice it once, open the device
+// again by its name, and give it back the settings it had.
+#pragma once
+#include <windows.h>
+
+// The settings the port last read from or gave to the driver: a device that
+// comes back starts with its defaults and gets these again.
+struct SavedSettings {
+  DCB dcb;
+  COMMTIMEOUTS timeouts;
+  DWORD inQueue;   // asked for through QSizes
+  DWORD outQueue;
+  int dcbKnown;
+  int timeoutsKnown;
+  int queuesAsked;
+};
+
+struct PortRecovery {
+  int lost = 0;             // the handle is closed; nothing reaches the device
+  DWORD lostError = 0;      // the error that showed it
+  DWORD lostAt = 0;         // GetTickCount of the loss
+  DWORD lastTry = 0;        // GetTickCount of the latest reopen attempt
+  int nothingSentShown = 0; // "<Port Lost: nothing sent>" already shown in this lost period
+  SavedSettings saved{};
+};
