@@ -1,5 +1,7 @@
 #include "app/frame.h"
 
+#include <dbt.h>
+
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -72,6 +74,7 @@ const MenuSwitch kMenuSwitches[] = {
     {IDM_SENDTESTDATA, &AppGlobals::sendTestData, nullptr},
     {IDM_CHECKTESTDATA, &AppGlobals::checkTestData, RestartPatternChecks},
     {IDM_SHOWCRLF, &AppGlobals::showCrLf, nullptr},
+    {IDM_REOPENLOST, &AppGlobals::reopenLostPorts, ReopenLostPorts},
 };
 
 bool FlipSwitch(UINT command) {
@@ -174,6 +177,11 @@ LRESULT CALLBACK FrameWndProc(HWND frame, UINT message, WPARAM wParam, LPARAM lP
       PollAllPorts();
       UpdateStatusBar(PortOf(ActiveTerminal()));
       break;
+    case WM_DEVICECHANGE:
+      // A port that arrives is tried at once, not at the next retry. Ports
+      // are announced to every top-level window without registering.
+      if (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVNODES_CHANGED) ReopenLostPorts();
+      return TRUE;
     case WM_SIZE:
       // Not DefFrameProc: it would give the MDI client the whole client area, over the bar.
       LayOutFrame(LOWORD(lParam), HIWORD(lParam));

@@ -33,6 +33,8 @@ struct PortStats {
   uint32_t inQueueSize = 0;  // the driver's, not a counter: Reset keeps it
   uint64_t failedReads = 0;
   uint64_t failedWrites = 0;
+  uint64_t timesLost = 0;   // the device went away
+  uint64_t lostMs = 0;      // how long it was away, in all (periods that ended)
   RateMeter receiveRate;
   RateMeter sendRate;
 

@@ -96,3 +96,5 @@
 #define IDC_STAT_ERRORKINDS 418  // "FRAME 1  OVERRUN 2": the kinds seen, with their counts
 #define IDC_STAT_EVENTKINDS 419
 #define IDC_STAT_LOST 420  // locks given up on data no line explained
+#define IDC_STAT_TIMESLOST 422  // the device went away
+#define IDC_STAT_LOSTFOR 423    // seconds it was away, in all, the current period included

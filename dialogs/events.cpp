@@ -64,10 +64,8 @@ void OnOk(HWND dialog) {
     else
       workingMask &= ~box.event;
   }
-  ComPort* port = g_app.dialogPort;
-  port->eventMask = workingMask;
   // A refused mask is kept all the same; the event wait reports what follows.
-  SetCommMask(port->handle, port->eventMask);
+  g_app.dialogPort->GiveEventMask(workingMask);
 }
 
 }  // namespace

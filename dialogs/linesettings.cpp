@@ -27,7 +27,7 @@ void FollowMode(ComPort* port, WORD lampBit, int mode, int modeCount) {
 void OnInitDialog(HWND dialog) {
   ComPort* port = g_app.dialogPort;
   DCB& dcb = port->dcb;
-  if (!GetCommState(port->handle, &dcb)) ReportCommFailure("Error from GetCommState:");
+  if (!port->ReadState(&dcb)) ReportCommFailure("Error from GetCommState:");
 
   SetNumberText(dialog, IDC_BAUDRATE, dcb.BaudRate);
   SetNumberText(dialog, IDC_DATABITS, dcb.ByteSize);
@@ -57,7 +57,7 @@ void OnOk(HWND dialog) {
 
   // Rate and size go first on their own, so that a size the driver refuses
   // is reported with the value that was sent.
-  if (!SetCommState(port->handle, &dcb)) {
+  if (!port->GiveState(&dcb)) {
     DWORD error = GetLastError();
     if (error != 0) ErrorBox("Error from SetCommState A2:", static_cast<int>(error), "ByteSize:", dcb.ByteSize);
   }
@@ -85,7 +85,7 @@ void OnOk(HWND dialog) {
   dcb.fOutxCtsFlow = IsChecked(dialog, IDC_CTSFLOW);
   dcb.fOutxDsrFlow = IsChecked(dialog, IDC_DSRFLOW);
 
-  if (!SetCommState(port->handle, &dcb)) ReportCommFailure("Error from SetCommState:");
+  if (!port->GiveState(&dcb)) ReportCommFailure("Error from SetCommState:");
 }
 
 }  // namespace

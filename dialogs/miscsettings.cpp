@@ -20,7 +20,7 @@ DWORD Code(char c) { return static_cast<unsigned char>(c); }
 void OnInitDialog(HWND dialog) {
   ComPort* port = g_app.dialogPort;
   DCB& dcb = port->dcb;
-  if (!GetCommState(port->handle, &dcb)) ReportCommFailure("Error from GetCommState:");
+  if (!port->ReadState(&dcb)) ReportCommFailure("Error from GetCommState:");
 
   SetCheck(dialog, IDC_FNULL, dcb.fNull != 0);
   SetNumberText(dialog, IDC_XONCHAR, Widened(dcb.XonChar));
@@ -63,7 +63,7 @@ void OnOk(HWND dialog) {
   dcb.fErrorChar = IsChecked(dialog, IDC_ERRORCHARON);
   dcb.fAbortOnError = IsChecked(dialog, IDC_ABORTONERROR);
   ReadChar(dialog, IDC_ERRORCHAR, &dcb.ErrorChar);
-  if (!SetCommState(port->handle, &dcb)) ReportCommFailure("Error from SetCommState:");
+  if (!port->GiveState(&dcb)) ReportCommFailure("Error from SetCommState:");
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ void FillBaudRates(HWND dialog, DWORD rate) {
 void OnInitDialog(HWND dialog) {
   ComPort* port = g_app.dialogPort;
   DCB& dcb = port->dcb;
-  if (!GetCommState(port->handle, &dcb)) ReportCommFailure("Error from GetCommState:");
+  if (!port->ReadState(&dcb)) ReportCommFailure("Error from GetCommState:");
 
   FillBaudRates(dialog, dcb.BaudRate);
   FillList(dialog, IDC_DATABITS, kDataBits, 2, dcb.ByteSize == 7 ? 0 : 1);
@@ -90,7 +90,7 @@ void OnOk(HWND dialog) {
       break;
   }
 
-  if (!SetCommState(port->handle, &dcb)) ReportCommFailure("Error from SetCommState:");
+  if (!port->GiveState(&dcb)) ReportCommFailure("Error from SetCommState:");
 }
 
 }  // namespace

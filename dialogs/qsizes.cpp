@@ -14,7 +14,7 @@ namespace {
 COMMPROP properties;
 
 void OnInitDialog(HWND dialog) {
-  GetCommProperties(g_app.dialogPort->handle, &properties);
+  g_app.dialogPort->ReadProperties(&properties);
   SetNumberText(dialog, IDC_RXQUEUE, properties.dwCurrentRxQueue);
   SetNumberText(dialog, IDC_TXQUEUE, properties.dwCurrentTxQueue);
 }
@@ -23,7 +23,7 @@ void OnOk(HWND dialog) {
   DWORD value;
   if (ReadNumberField(dialog, IDC_RXQUEUE, &value)) properties.dwCurrentRxQueue = value;
   if (ReadNumberField(dialog, IDC_TXQUEUE, &value)) properties.dwCurrentTxQueue = value;
-  if (!SetupComm(g_app.dialogPort->handle, properties.dwCurrentRxQueue, properties.dwCurrentTxQueue))
+  if (!g_app.dialogPort->GiveQueueSizes(properties.dwCurrentRxQueue, properties.dwCurrentTxQueue))
     ErrorBox("Error from SetupComm:", static_cast<int>(GetLastError()));  // even an error 0
   g_app.dialogPort->ReadQueueSize();
 }

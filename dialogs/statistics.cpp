@@ -54,6 +54,7 @@ void Show(HWND dialog) {
       {IDC_STAT_QUEUESIZE, s.inQueueSize},
       {IDC_STAT_FAILEDREADS, s.failedReads},
       {IDC_STAT_FAILEDWRITES, s.failedWrites},
+      {IDC_STAT_TIMESLOST, s.timesLost},
       {IDC_STAT_CHECKED, c.checked},
       {IDC_STAT_GOOD, c.good},
       {IDC_STAT_MISSING, c.missing},
@@ -64,6 +65,11 @@ void Show(HWND dialog) {
       {IDC_STAT_LOST, c.lost},
   };
   for (const auto& f : figures) SetFigure(dialog, f.control, f.value);
+  // Tenths of a second, the period still going on included.
+  const uint64_t awayMs = s.lostMs + (port.Lost() ? now - port.recovery.lostAt : 0);
+  char away[32];
+  std::snprintf(away, sizeof away, "%" PRIu64 ".%" PRIu64, awayMs / 1000, awayMs % 1000 / 100);
+  SetDlgItemTextA(dialog, IDC_STAT_LOSTFOR, away);
   SetKinds(dialog, IDC_STAT_ERRORKINDS, s.lineErrors, kLineErrorKinds, LineErrorText, std::strlen("<ERR:"));
   SetKinds(dialog, IDC_STAT_EVENTKINDS, s.events, kEventKinds, EventText, std::strlen("<"));
 }

@@ -29,7 +29,7 @@ void OnInitDialog(HWND dialog) {
   DisableControl(dialog, IDC_CTSTIMEOUT);
   DisableControl(dialog, IDC_DSRTIMEOUT);
   DisableControl(dialog, IDC_RLSTIMEOUT);
-  GetCommTimeouts(g_app.dialogPort->handle, &timeouts);
+  g_app.dialogPort->ReadTimeouts(&timeouts);
   for (const Field& field : kFields) SetNumberText(dialog, field.control, timeouts.*field.member);
 }
 
@@ -38,7 +38,7 @@ void OnOk(HWND dialog) {
   for (const Field& field : kFields)
     if (ReadNumberField(dialog, field.control, &value)) timeouts.*field.member = value;
   // A refusal goes unreported: the driver keeps its former time-outs.
-  SetCommTimeouts(g_app.dialogPort->handle, &timeouts);
+  g_app.dialogPort->GiveTimeouts(&timeouts);
 }
 
 }  // namespace

@@ -67,6 +67,7 @@ int ComPort::Open(const char* name) {
     return 1;
   }
   handle = device;
+  RememberSettings();
 
   // A missing event does not fail the open; that record just has none.
   readOverlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -104,16 +105,18 @@ ComPort::~ComPort() {
   if (rowFont != nullptr) DeleteObject(rowFont);
   if (litBrush != nullptr) DeleteObject(litBrush);
 
-  if (handle == nullptr) return;
-  PurgeComm(handle, PURGE_TXABORT);
-  PurgeComm(handle, PURGE_RXABORT);
-  // The records and txCopy live inside this object: nothing may still be
-  // outstanding on them when it is freed. A read never outlives its ComIn.
-  if (writePending) CancelAndCollect(handle, &writeOverlapped);
-  if (eventPending) CancelAndCollect(handle, &eventOverlapped);
-  writePending = eventPending = 0;
-  CloseHandle(handle);
-  handle = nullptr;
+  // A lost port's handle is closed already; its events are not.
+  if (handle != nullptr) {
+    PurgeComm(handle, PURGE_TXABORT);
+    PurgeComm(handle, PURGE_RXABORT);
+    // The records and txCopy live inside this object: nothing may still be
+    // outstanding on them when it is freed. A read never outlives its ComIn.
+    if (writePending) CancelAndCollect(handle, &writeOverlapped);
+    if (eventPending) CancelAndCollect(handle, &eventOverlapped);
+    writePending = eventPending = 0;
+    CloseHandle(handle);
+    handle = nullptr;
+  }
   for (HANDLE event : {readOverlapped.hEvent, writeOverlapped.hEvent, eventOverlapped.hEvent})
     if (event != nullptr) CloseHandle(event);
 }
@@ -128,6 +131,7 @@ DWORD CancelAndCollect(HANDLE device, OVERLAPPED* record) {
 }
 
 void ComPort::ReadQueueSize() {
+  if (Lost()) return;
   COMMPROP properties = {};
   if (GetCommProperties(handle, &properties)) stats.inQueueSize = properties.dwCurrentRxQueue;
 }

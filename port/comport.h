@@ -65,6 +65,34 @@ struct ComPort {
 
   // The device has gone away and its handle is closed; see port/recovery.cpp.
   bool Lost() const { return recovery.lost != 0; }
+  // After a call on the handle failed with `error`: true if the device is
+  // gone (then the port is lost now, or was already), false if it is present.
+  bool LostBy(DWORD error);
+  // After a call that timed out: asks the driver whether the device is still there.
+  bool Vanished();
+  // Marks the port lost: the notice, pending I/O cancelled, the handle closed.
+  void MarkLost(DWORD error);
+  // Opens the lost device again and gives it its settings; true once it is back.
+  bool Reopen();
+  // On a poll pass of a lost port: Reopen if the switch is on and a second has passed.
+  void RetryIfDue();
+  // A key or command while lost: one notice per lost period.
+  void NothingSent();
+
+  // Settings to and from the driver, remembered for a device that returns;
+  // while lost, only the remembered copy (port/settings.cpp).
+  BOOL ReadState(DCB* out);
+  BOOL GiveState(DCB* state);
+  BOOL ReadTimeouts(COMMTIMEOUTS* out);
+  BOOL GiveTimeouts(COMMTIMEOUTS* timeouts);
+  BOOL GiveEventMask(DWORD mask);
+  BOOL ReadProperties(COMMPROP* out);
+  BOOL GiveQueueSizes(DWORD inQueue, DWORD outQueue);
+  BOOL SetOutputLine(WORD line, int on);  // kLineRts or kLineDtr
+  // Reads the DCB and time-outs at open, so that there is something to give back.
+  void RememberSettings();
+  // Gives a reopened device its settings, in order; the number refused, or -1 if it went again.
+  int RestoreSettings(RestoreFailure* failed, int room);
   ComPort(const ComPort&) = delete;
   ComPort& operator=(const ComPort&) = delete;
 
@@ -115,6 +143,8 @@ struct ComPort {
   void CollectWrite();
   void SaveBlock(DWORD count);
   void MakeDrawingObjects();
+  bool Confirmed(DWORD error);
+  bool Refused();
 };
 
 // Frees a port whose window is gone, or marks it to be freed when the poll

@@ -63,6 +63,7 @@ int ComPort::CheckEvents() {
     modemStatusFailed = 0;
   } else {
     DWORD error = GetLastError();
+    if (LostBy(error)) return 0;
     status = 0;  // the lamps go dark while the status cannot be read
     // Shown once until it works again: a box on every tick would pile up.
     if (!modemStatusFailed) {
@@ -84,6 +85,7 @@ int ComPort::CheckEvents() {
       DWORD error = GetLastError();
       if (error != ERROR_IO_INCOMPLETE) {
         eventPending = 0;
+        if (LostBy(error)) return 0;
         // A driver that ends every wait this way would raise a box on every
         // tick: show it once, until a wait completes again.
         if (!eventWaitFailed) {
@@ -104,6 +106,7 @@ int ComPort::CheckEvents() {
     if (error == ERROR_IO_PENDING) {
       eventPending = 1;
     } else {
+      if (LostBy(error)) return 0;
       if (++eventWaitErrors > kShownWaitErrors) return 1;
       ErrorBox("Event Wait Error:", static_cast<int>(error));
     }

@@ -53,6 +53,7 @@ int ComPort::SetLoopback(int on) {
     outputLines |= kLineLoop;
   else
     outputLines &= static_cast<WORD>(~kLineLoop);
+  if (Lost()) return 0;  // given back when the device returns
   SendLoopRequest(handle, on);
   return 0;
 }

@@ -24,3 +24,15 @@ struct PortRecovery {
   int nothingSentShown = 0; // "<Port Lost: nothing sent>" already shown in this lost period
   SavedSettings saved{};
 };
+
+// A setting the device that came back refused.
+struct RestoreFailure {
+  const char* call;
+  DWORD error;
+};
+
+// Whether a driver's error can mean that its device has gone.
+bool IsLossError(DWORD error);
+
+// Tries every lost port at once (a device arrived), when Reopen Lost Ports is on.
+void ReopenLostPorts();

@@ -42,10 +42,16 @@ void ComPort::SaveBlock(DWORD count) {
 }
 
 int ComPort::ServicePort() {
+  if (Lost()) {
+    RetryIfDue();
+    if (Lost()) return 0;
+  }
   DWORD outCount = 0;
   DWORD inCount = 0;
   const bool queuesKnown = QueueStatus(&outCount, &inCount) == 0;
+  if (Lost()) return 0;
   CheckEvents();
+  if (Lost()) return 0;
 
   // With the queues unknown the pattern waits: sent on every pass, it would
   // pile up in the driver or raise a box per pass from a dead handle.
@@ -55,11 +61,12 @@ int ComPort::ServicePort() {
   }
 
   DWORD passBytes = 0;
-  while (inCount > 0 && !closePending) {
+  while (inCount > 0 && !closePending && !Lost()) {
     DWORD block = inCount < static_cast<DWORD>(kRxBlock) ? inCount : static_cast<DWORD>(kRxBlock);
     inCount -= block;
     DWORD received = 0;
     if (ComIn(rxBuffer, static_cast<int>(block), &received) != 0) {
+      if (Lost()) break;
       stats.failedReads++;
       AddText("Error reading data", 0);
       continue;

@@ -30,6 +30,8 @@ void ComPort::CollectWrite() {
     CancelAndCollect(handle, &writeOverlapped);
     writePending = 0;
     stats.failedWrites++;
+    // A write that never ends may be the first sign of a device gone.
+    if (Vanished()) return;
     ErrorBox("ComOut Pending Failed, stat:", static_cast<int>(wait));
     return;
   }
@@ -42,6 +44,7 @@ void ComPort::CollectWrite() {
   stats.failedWrites++;
   const uint64_t unsent = txCopy.size() - (written < txCopy.size() ? written : txCopy.size());
   stats.bytesSent -= unsent < stats.bytesSent ? unsent : stats.bytesSent;  // a reset may lie between
+  if (LostBy(error)) return;
   ErrorBox(error == ERROR_IO_INCOMPLETE ? "Timeout Comout GetOverLappedResult:" : "Error Comout GetOverLappedResult:",
            static_cast<int>(error));
 }
@@ -49,8 +52,16 @@ void ComPort::CollectWrite() {
 int ComPort::ComOut(const char* bytes, int count) {
   if (count == 0) count = static_cast<int>(std::strlen(bytes));
   if (count < 0) return 0;
+  if (Lost()) {
+    NothingSent();
+    return 0;
+  }
   // A box shown while collecting may have let another write start; see it out too.
   while (writePending) CollectWrite();
+  if (Lost()) {  // found gone while the last write was seen out
+    NothingSent();
+    return 0;
+  }
 
   // The driver may still read the bytes after WriteFile returns: send a copy
   // that lives until the write has been collected.
@@ -68,6 +79,7 @@ int ComPort::ComOut(const char* bytes, int count) {
     writePending = 1;
   } else {
     stats.failedWrites++;
+    if (LostBy(error)) return 0;
     ErrorBox("Com Write Error:", static_cast<int>(error));
   }
   return 0;
@@ -83,6 +95,7 @@ int ComPort::ComIn(char* buffer, int wanted, DWORD* received) {
   }
   DWORD error = GetLastError();
   if (error != ERROR_IO_PENDING) {
+    if (LostBy(error)) return 1;
     ErrorBox("Error On Read!:", static_cast<int>(error), kWanted, wanted);
     return 1;
   }
@@ -91,6 +104,7 @@ int ComPort::ComIn(char* buffer, int wanted, DWORD* received) {
   if (wait != WAIT_OBJECT_0) {
     // The read must not go on into a buffer and record that are about to be reused.
     got = CancelAndCollect(handle, &readOverlapped);
+    if (got == 0 && Vanished()) return 1;
     ErrorBox("ComIn Pending Failed!:", static_cast<int>(wait), kWanted, wanted);
     return LateBytes(got, received);
   }
@@ -101,6 +115,7 @@ int ComPort::ComIn(char* buffer, int wanted, DWORD* received) {
       ErrorBox("Timeout Comin GetOverLappedResult:", static_cast<int>(error));
       return LateBytes(got, received);
     }
+    if (LostBy(error)) return 1;
     ErrorBox("Error Comin GetOverLappedResult:", static_cast<int>(error));
     return 1;
   }
@@ -118,6 +133,13 @@ int ComPort::QueueStatus(DWORD* outCount, DWORD* inCount) {
   COMSTAT stat = {};
   if (!ClearCommError(handle, &errors, &stat)) {
     DWORD error = GetLastError();
+    // The queue counts are what a present device always answers: no second question.
+    if (IsLossError(error)) {
+      MarkLost(error);
+      *outCount = 0;
+      *inCount = 0;
+      return 1;
+    }
     // Once until the driver answers again: a notice on every tick would push
     // everything received before the failure off the screen within seconds.
     if (!queueStatusFailed) {

@@ -27,6 +27,10 @@ constexpr int kLampRowHeight = 16;
 bool RunControlCommand(ComPort* port, unsigned command) {
   for (const ControlCommand& c : kControlCommands) {
     if (c.id != command) continue;
+    if (port->Lost()) {
+      port->NothingSent();
+      return true;
+    }
     // The driver's answer is not looked at: the notice says the call was made.
     if (c.purge)
       PurgeComm(port->handle, c.function);
@@ -54,12 +58,10 @@ void ClickLamp(ComPort* port) {
       MessageBoxA(GetFocus(), "These are inputs, so cannot be controlled!", "", MB_OK);
       break;
     case 3:
-      EscapeCommFunction(port->handle, (port->outputLines & kLineRts) ? CLRRTS : SETRTS);
-      port->outputLines ^= kLineRts;
+      port->SetOutputLine(kLineRts, !(port->outputLines & kLineRts));
       break;
     case 4:
-      EscapeCommFunction(port->handle, (port->outputLines & kLineDtr) ? CLRDTR : SETDTR);
-      port->outputLines ^= kLineDtr;
+      port->SetOutputLine(kLineDtr, !(port->outputLines & kLineDtr));
       break;
     case 5:
       port->SetLoopback(!(port->outputLines & kLineLoop));

@@ -10,8 +10,8 @@ class StatisticsTest : public DialogTest {
  protected:
   void OpenDialog() {
     Controls controls = {{IDOK, kButton}, {IDC_STAT_RESET, kButton}};
-    for (int id = IDC_STAT_RECEIVED; id <= IDC_STAT_LOST; id++)
-      if (id != IDC_STAT_RESET) controls.push_back({id, kEdit});
+    for (int id = IDC_STAT_RECEIVED; id <= IDC_STAT_LOSTFOR; id++)
+      if (id != IDC_STAT_RESET && id != IDC_STAT_LOST + 1) controls.push_back({id, kEdit});
     Open(StatisticsDlgProc, controls);
   }
   void Tick() { proc(dialog, WM_TIMER, 1, 0); }

@@ -61,6 +61,13 @@ Device& AddDevice(const std::string& name);
 Device* FindDevice(const std::string& name);
 Device* DeviceOf(HANDLE handle);
 
+// The device is unplugged: it no longer opens, every call on a handle opened
+// before fails with `error`, and its outstanding operations end with
+// `pendingError`. Plug makes it again with the driver's defaults; it opens
+// once every handle of the old one is closed (a port is never shared).
+void Unplug(const std::string& name, DWORD error = ERROR_GEN_FAILURE, DWORD pendingError = ERROR_OPERATION_ABORTED);
+void Plug(const std::string& name);
+
 // Scripts a call of fn, after `after` calls that behave as usual: it fails
 // with error (result FALSE / null / INVALID_HANDLE_VALUE).
 void FailNext(const std::string& fn, DWORD error, int after = 0);

@@ -25,6 +25,7 @@ struct HandleInfo {
   enum Kind { kDevice, kEvent } kind;
   Device* device = nullptr;
   bool signalled = false;
+  DWORD goneError = 0;  // the device was unplugged: every call on this handle fails so
 };
 
 struct State {
@@ -81,6 +82,31 @@ HANDLE NewHandle(HandleInfo info) {
 HandleInfo* Info(HANDLE h) {
   auto it = S().handles.find(h);
   return it == S().handles.end() ? nullptr : &it->second;
+}
+
+// Why a call on this device handle fails before it starts: not a device, or
+// a device unplugged since it was opened; 0 when the call may go on.
+DWORD DeadError(HANDLE h, const Device* d) {
+  if (d == nullptr) return ERROR_INVALID_HANDLE;
+  return Info(h)->goneError;
+}
+
+// What a driver reports for a device it has just made.
+void SetDefaults(Device& d) {
+  d.dcb = DCB{};
+  d.dcb.DCBlength = sizeof(DCB);
+  d.dcb.BaudRate = 9600;
+  d.dcb.ByteSize = 8;
+  d.dcb.fBinary = 1;
+  d.dcb.fDtrControl = DTR_CONTROL_ENABLE;
+  d.dcb.fRtsControl = RTS_CONTROL_ENABLE;
+  d.dcb.XonChar = 17;
+  d.dcb.XoffChar = 19;
+  d.timeouts = COMMTIMEOUTS{};
+  d.eventMask = 0;
+  d.props = COMMPROP{};
+  d.props.dwCurrentRxQueue = 4096;
+  d.props.dwCurrentTxQueue = 4096;
 }
 
 void Signal(HANDLE event) {
@@ -232,16 +258,7 @@ Device& AddDevice(const std::string& name) {
   S().devices.push_back(std::make_unique<Device>());
   Device& d = *S().devices.back();
   d.name = name;
-  d.dcb.DCBlength = sizeof(DCB);
-  d.dcb.BaudRate = 9600;
-  d.dcb.ByteSize = 8;
-  d.dcb.fBinary = 1;
-  d.dcb.fDtrControl = DTR_CONTROL_ENABLE;
-  d.dcb.fRtsControl = RTS_CONTROL_ENABLE;
-  d.dcb.XonChar = 17;
-  d.dcb.XoffChar = 19;
-  d.props.dwCurrentRxQueue = 4096;
-  d.props.dwCurrentTxQueue = 4096;
+  SetDefaults(d);
   return d;
 }
 
@@ -254,6 +271,27 @@ Device* FindDevice(const std::string& name) {
 Device* DeviceOf(HANDLE handle) {
   HandleInfo* info = Info(handle);
   return info != nullptr && info->kind == HandleInfo::kDevice ? info->device : nullptr;
+}
+
+void Unplug(const std::string& name, DWORD error, DWORD pendingError) {
+  Device* d = FindDevice(name);
+  if (d == nullptr) return;
+  d->exists = false;
+  for (auto& [handle, info] : S().handles) {
+    if (info.kind != HandleInfo::kDevice || info.device != d) continue;
+    info.goneError = error;
+    for (auto& op : S().ops)
+      if (op->device == handle && !op->done) Complete(*op, 0, pendingError);
+  }
+}
+
+void Plug(const std::string& name) {
+  Device* d = FindDevice(name);
+  if (d == nullptr) return;
+  // A device made anew: the driver's defaults, not what the last one was
+  // given. Handles of the old one still count as open until closed.
+  SetDefaults(*d);
+  d->exists = true;
 }
 
 void FailNext(const std::string& fn, DWORD error, int after) {
@@ -507,7 +545,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped) {
   Record("ReadFile", file, {U(buffer), toRead, U(read), U(overlapped)});
   Device* d = DeviceOf(file);
-  if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
+  if (DWORD e = DeadError(file, d)) return Fail(e);
   d->lastRead.clear();
   CheckBuffer("ReadFile", buffer, toRead, true);
   if (read != nullptr) *read = 0;
@@ -526,7 +564,7 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOV
   Record("WriteFile", file, {U(buffer), toWrite, U(written), U(overlapped)},
          std::string(static_cast<const char*>(buffer), toWrite));
   Device* d = DeviceOf(file);
-  if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
+  if (DWORD e = DeadError(file, d)) return Fail(e);
   if (written != nullptr) *written = 0;
   CheckBuffer("WriteFile", buffer, toWrite, false);
   Op& op = Begin("WriteFile", file, overlapped);
@@ -578,7 +616,7 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID 
                      LPDWORD returned, LPOVERLAPPED overlapped) {
   Record("DeviceIoControl", device, {code, U(in), inSize, U(out), outSize, U(returned), U(overlapped)});
   Device* d = DeviceOf(device);
-  if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
+  if (DWORD e = DeadError(device, d)) return Fail(e);
   DWORD error = IsLoopRequest(code) ? (d->loopAnswer ? 0 : d->loopError) : ERROR_INVALID_PARAMETER;
   if (overlapped == nullptr) {
     if (auto s = TakeScriptOrChaos("DeviceIoControl")) return Fail(s->error == 0 ? ERROR_GEN_FAILURE : s->error);
@@ -603,7 +641,7 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID 
 BOOL ClearCommError(HANDLE file, LPDWORD errors, LPCOMSTAT stat) {
   Record("ClearCommError", file, {U(errors), U(stat)});
   Device* d = DeviceOf(file);
-  if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
+  if (DWORD e = DeadError(file, d)) return Fail(e);
   d->lastRead.clear();  // a new pass begins: notices may follow the last data
   if (auto s = TakeScriptOrChaos("ClearCommError")) return Fail(s->error);
   if (errors != nullptr) *errors = d->lineErrors;
@@ -619,7 +657,7 @@ BOOL ClearCommError(HANDLE file, LPDWORD errors, LPCOMSTAT stat) {
 BOOL GetCommModemStatus(HANDLE file, LPDWORD status) {
   Record("GetCommModemStatus", file, {U(status)});
   Device* d = DeviceOf(file);
-  if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
+  if (DWORD e = DeadError(file, d)) return Fail(e);
   if (auto s = TakeScriptOrChaos("GetCommModemStatus")) return Fail(s->error);
   *status = d->modemStatus;
   return TRUE;
@@ -628,7 +666,7 @@ BOOL GetCommModemStatus(HANDLE file, LPDWORD status) {
 BOOL WaitCommEvent(HANDLE file, LPDWORD mask, LPOVERLAPPED overlapped) {
   Record("WaitCommEvent", file, {U(mask), U(overlapped)});
   Device* d = DeviceOf(file);
-  if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
+  if (DWORD e = DeadError(file, d)) return Fail(e);
   Op& op = Begin("WaitCommEvent", file, overlapped);
   op.mask = mask;
   if (auto result = ChaosTakesOver("WaitCommEvent", op)) return *result;
@@ -655,7 +693,7 @@ BOOL WaitCommEvent(HANDLE file, LPDWORD mask, LPOVERLAPPED overlapped) {
 BOOL SetCommMask(HANDLE file, DWORD mask) {
   Record("SetCommMask", file, {mask});
   Device* d = DeviceOf(file);
-  if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
+  if (DWORD e = DeadError(file, d)) return Fail(e);
   if (auto s = TakeScriptOrChaos("SetCommMask")) return Fail(s->error);
   d->eventMask = mask;
   // A new mask ends an outstanding wait with an empty event mask.
@@ -668,7 +706,7 @@ BOOL SetCommMask(HANDLE file, DWORD mask) {
   BOOL GetName(HANDLE file, Type* value) {                           \
     Record(#GetName, file, {U(value)});                              \
     Device* d = DeviceOf(file);                                      \
-    if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);             \
+    if (DWORD e = DeadError(file, d)) return Fail(e);             \
     if (auto s = TakeScriptOrChaos(#GetName)) return Fail(s->error);        \
     *value = d->member;                                              \
     return TRUE;                                                     \
@@ -677,7 +715,7 @@ BOOL SetCommMask(HANDLE file, DWORD mask) {
     Record(#SetName, file, {U(value)},                               \
            std::string(reinterpret_cast<const char*>(value), sizeof *value)); \
     Device* d = DeviceOf(file);                                      \
-    if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);             \
+    if (DWORD e = DeadError(file, d)) return Fail(e);             \
     if (auto s = TakeScriptOrChaos(#SetName)) return Fail(s->error);        \
     d->member = *value;                                              \
     return TRUE;                                                     \
@@ -689,7 +727,7 @@ FAKE_COMM_GETSET(GetCommTimeouts, SetCommTimeouts, COMMTIMEOUTS, timeouts)
 BOOL GetCommProperties(HANDLE file, LPCOMMPROP properties) {
   Record("GetCommProperties", file, {U(properties)});
   Device* d = DeviceOf(file);
-  if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
+  if (DWORD e = DeadError(file, d)) return Fail(e);
   if (auto s = TakeScriptOrChaos("GetCommProperties")) return Fail(s->error);
   *properties = d->props;
   return TRUE;
@@ -698,7 +736,7 @@ BOOL GetCommProperties(HANDLE file, LPCOMMPROP properties) {
 BOOL SetupComm(HANDLE file, DWORD inQueue, DWORD outQueue) {
   Record("SetupComm", file, {inQueue, outQueue});
   Device* d = DeviceOf(file);
-  if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
+  if (DWORD e = DeadError(file, d)) return Fail(e);
   if (auto s = TakeScriptOrChaos("SetupComm")) return Fail(s->error);
   d->props.dwCurrentRxQueue = inQueue;
   d->props.dwCurrentTxQueue = outQueue;
@@ -708,7 +746,7 @@ BOOL SetupComm(HANDLE file, DWORD inQueue, DWORD outQueue) {
 BOOL EscapeCommFunction(HANDLE file, DWORD function) {
   Record("EscapeCommFunction", file, {function});
   Device* d = DeviceOf(file);
-  if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
+  if (DWORD e = DeadError(file, d)) return Fail(e);
   if (auto s = TakeScriptOrChaos("EscapeCommFunction")) return Fail(s->error);
   if (function == 0x3D20 || function == 0x3D21) return d->loopAnswer ? TRUE : Fail(d->loopError);
   return TRUE;
@@ -717,7 +755,7 @@ BOOL EscapeCommFunction(HANDLE file, DWORD function) {
 BOOL PurgeComm(HANDLE file, DWORD flags) {
   Record("PurgeComm", file, {flags});
   Device* d = DeviceOf(file);
-  if (d == nullptr) return Fail(ERROR_INVALID_HANDLE);
+  if (DWORD e = DeadError(file, d)) return Fail(e);
   if (auto s = TakeScriptOrChaos("PurgeComm")) return Fail(s->error);
   for (auto& op : S().ops) {
     if (op->device != file || op->done) continue;

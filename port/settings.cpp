@@ -1,0 +1,149 @@
+// Settings reach the driver through the port, which remembers what it read
+// and gave: a device that comes back after a loss starts with its defaults
+// and is given these again. While the device is lost the dialogs read and
+// change the remembered copy, and nothing reaches a driver.
+#include "port/comport.h"
+
+// After a failed call: true if it is a refusal to report, with its error
+// kept for the box; false if the device has gone (the value is kept for its return).
+bool ComPort::Refused() {
+  const DWORD error = GetLastError();
+  if (LostBy(error)) return false;
+  SetLastError(error);
+  return true;
+}
+
+BOOL ComPort::ReadState(DCB* out) {
+  SavedSettings& saved = recovery.saved;
+  if (Lost()) {
+    if (saved.dcbKnown) *out = saved.dcb;
+    return TRUE;
+  }
+  if (!GetCommState(handle, out)) return FALSE;
+  saved.dcb = *out;
+  saved.dcbKnown = 1;
+  return TRUE;
+}
+
+BOOL ComPort::GiveState(DCB* state) {
+  SavedSettings& saved = recovery.saved;
+  if (!Lost() && !SetCommState(handle, state) && Refused()) return FALSE;
+  // Taken by the driver, or kept for the device's return.
+  saved.dcb = *state;
+  saved.dcbKnown = 1;
+  return TRUE;
+}
+
+BOOL ComPort::ReadTimeouts(COMMTIMEOUTS* out) {
+  SavedSettings& saved = recovery.saved;
+  if (Lost()) {
+    if (saved.timeoutsKnown) *out = saved.timeouts;
+    return TRUE;
+  }
+  if (!GetCommTimeouts(handle, out)) return FALSE;
+  saved.timeouts = *out;
+  saved.timeoutsKnown = 1;
+  return TRUE;
+}
+
+BOOL ComPort::GiveTimeouts(COMMTIMEOUTS* timeouts) {
+  if (!Lost() && !SetCommTimeouts(handle, timeouts) && Refused()) return FALSE;
+  recovery.saved.timeouts = *timeouts;
+  recovery.saved.timeoutsKnown = 1;
+  return TRUE;
+}
+
+BOOL ComPort::GiveEventMask(DWORD mask) {
+  // Kept even when refused: the event wait reports what follows.
+  eventMask = mask;
+  if (Lost()) return TRUE;
+  return SetCommMask(handle, mask) || !Refused();
+}
+
+BOOL ComPort::ReadProperties(COMMPROP* out) {
+  if (!Lost()) return GetCommProperties(handle, out);
+  const SavedSettings& saved = recovery.saved;
+  out->dwCurrentRxQueue = saved.queuesAsked ? saved.inQueue : stats.inQueueSize;
+  if (saved.queuesAsked) out->dwCurrentTxQueue = saved.outQueue;
+  return TRUE;
+}
+
+BOOL ComPort::GiveQueueSizes(DWORD inQueue, DWORD outQueue) {
+  if (!Lost() && !SetupComm(handle, inQueue, outQueue) && Refused()) return FALSE;
+  recovery.saved.inQueue = inQueue;
+  recovery.saved.outQueue = outQueue;
+  recovery.saved.queuesAsked = 1;
+  return TRUE;
+}
+
+BOOL ComPort::SetOutputLine(WORD line, int on) {
+  if (on)
+    outputLines |= line;
+  else
+    outputLines &= static_cast<WORD>(~line);
+  if (Lost()) return TRUE;  // given back when the device returns
+  DWORD function = line == kLineRts ? (on ? SETRTS : CLRRTS) : (on ? SETDTR : CLRDTR);
+  return EscapeCommFunction(handle, function) || !Refused();
+}
+
+void ComPort::RememberSettings() {
+  DCB state = {};
+  state.DCBlength = sizeof state;
+  ReadState(&state);
+  COMMTIMEOUTS timeouts = {};
+  ReadTimeouts(&timeouts);
+}
+
+namespace {
+
+// What RTS or DTR is after SetCommState with this control mode; -1 when the
+// driver drives the line itself and refuses to have it set.
+int LineAfterState(DWORD control, DWORD enable, DWORD disable) {
+  if (control == enable) return 1;
+  if (control == disable) return 0;
+  return -1;
+}
+
+}  // namespace
+
+// In the order a driver wants them: the queues before the line settings
+// (SetupComm may reset the device), the line before the lines' levels.
+// Refusals go into `failed` (up to `room`); -1 when the device went again.
+int ComPort::RestoreSettings(RestoreFailure* failed, int room) {
+  SavedSettings& saved = recovery.saved;
+  int failures = 0;
+  auto step = [&](const char* call, BOOL ok) {
+    if (ok) return true;
+    DWORD error = GetLastError();
+    if (IsLossError(error)) return false;  // gone again: the caller closes and retries
+    if (failures < room) failed[failures++] = {call, error};
+    return true;
+  };
+
+  if (saved.queuesAsked && !step("SetupComm", SetupComm(handle, saved.inQueue, saved.outQueue))) return -1;
+  if (saved.dcbKnown && !step("SetCommState", SetCommState(handle, &saved.dcb))) return -1;
+  if (saved.timeoutsKnown && !step("SetCommTimeouts", SetCommTimeouts(handle, &saved.timeouts))) return -1;
+  if (eventMask != 0 && !step("SetCommMask", SetCommMask(handle, eventMask))) return -1;
+
+  const struct {
+    WORD line;
+    int afterState;  // -2: not known, so always set
+    DWORD set, clear;
+  } lines[] = {
+      {kLineRts, saved.dcbKnown ? LineAfterState(saved.dcb.fRtsControl, RTS_CONTROL_ENABLE, RTS_CONTROL_DISABLE) : -2,
+       SETRTS, CLRRTS},
+      {kLineDtr, saved.dcbKnown ? LineAfterState(saved.dcb.fDtrControl, DTR_CONTROL_ENABLE, DTR_CONTROL_DISABLE) : -2,
+       SETDTR, CLRDTR},
+  };
+  for (const auto& l : lines) {
+    const int wanted = (outputLines & l.line) ? 1 : 0;
+    // -1: the driver's to drive; equal: the line settings already put it there.
+    if (l.afterState == -1 || l.afterState == wanted) continue;
+    if (!step("EscapeCommFunction", EscapeCommFunction(handle, wanted ? l.set : l.clear))) return -1;
+  }
+
+  ProbeLoopback();  // the device that came back may be another model
+  if (outputLines & kLineLoop) SetLoopback(1);
+  ReadQueueSize();
+  return failures;
+}
