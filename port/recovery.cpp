@@ -82,8 +82,8 @@ void ComPort::MarkLost(DWORD error) {
   CloseHandle(handle);
   handle = nullptr;
 
-  // A new period of failures: each shows once again after the device returns.
-  queueStatusFailed = modemStatusFailed = eventWaitFailed = 0;
+  // The failure flags stay: a returning device that still cannot give its
+  // modem status is not announced again with a box on every return.
   modemStatus = 0;  // the input lamps go dark
   needsRepaint = 1;
   char notice[40];

@@ -135,11 +135,13 @@ wine_start_server() {
     return 1
 }
 
-# cable_start NAME NEAR FAR: null-modem cable between COM<NEAR> and COM<FAR>.
-# The Linux ends are $WINEPREFIX/cables/NAME/{near,far} (symlinks kept by
-# socat), also exported as CABLE_NEAR / CABLE_FAR for the latest cable.
+# cable_start NAME NEAR FAR [fixed]: null-modem cable between COM<NEAR> and
+# COM<FAR>. The Linux ends are $WINEPREFIX/cables/NAME/{near,far} (symlinks
+# kept by socat), also exported as CABLE_NEAR / CABLE_FAR for the latest cable.
+# "fixed": the COM ports lead to those symlinks rather than to today's
+# pseudo-terminals, so that cable_revive makes the same ports come back.
 cable_start() {
-    local name=${1:?usage: cable_start NAME NEAR_COM FAR_COM} near=${2:?} far=${3:?}
+    local name=${1:?usage: cable_start NAME NEAR_COM FAR_COM [fixed]} near=${2:?} far=${3:?} mode=${4:-}
     [[ $name =~ ^[A-Za-z0-9_-]+$ ]] || { _wine_log "bad cable name '$name'"; return 1; }
     [[ $near =~ ^[0-9]+$ && $far =~ ^[0-9]+$ && $near != "$far" ]] ||
         { _wine_log "bad COM numbers '$near' '$far'"; return 1; }
@@ -164,8 +166,13 @@ cable_start() {
         return 1
     fi
     local near_pty far_pty
-    near_pty=$(readlink -f "$dir/near")
-    far_pty=$(readlink -f "$dir/far")
+    if [[ $mode == fixed ]]; then
+        near_pty=$dir/near
+        far_pty=$dir/far
+    else
+        near_pty=$(readlink -f "$dir/near")
+        far_pty=$(readlink -f "$dir/far")
+    fi
     # Wine resolves \\.\COMn through dosdevices/comn at open time; lowercase
     # is what wine itself creates.
     ln -sfn "$near_pty" "$WINEPREFIX/dosdevices/com$near"
@@ -173,6 +180,29 @@ cable_start() {
     printf 'NEAR_COM=%s\nFAR_COM=%s\nNEAR_PTY=%s\nFAR_PTY=%s\n' \
         "$near" "$far" "$near_pty" "$far_pty" >"$dir/env"
     export CABLE_NEAR="$near_pty" CABLE_FAR="$far_pty"
+}
+
+# cable_revive NAME: after the socat of a "fixed" cable died, a new one on the
+# same symlinks: new pseudo-terminals behind the same COM ports, as when an
+# adapter is plugged in again.
+cable_revive() {
+    local dir=${WINEPREFIX:?}/cables/${1:?usage: cable_revive NAME}
+    [[ -f $dir/env ]] || { _wine_log "cable_revive: no cable '$1'"; return 1; }
+    if [[ -f $dir/socat.pid ]] && kill -0 "$(cat "$dir/socat.pid")" 2>/dev/null; then
+        _wine_log "cable_revive: the socat of '$1' still runs"
+        return 1
+    fi
+    rm -f "$dir/near" "$dir/far"
+    socat -d -d "pty,raw,echo=0,link=$dir/near" "pty,raw,echo=0,link=$dir/far" \
+        </dev/null >>"$dir/socat.log" 2>&1 &
+    echo "$!" >"$dir/socat.pid"
+    local i
+    for ((i = 0; i < 100; i++)); do
+        [[ -L $dir/near && -L $dir/far ]] && return 0
+        sleep 0.02
+    done
+    _wine_log "cable_revive: socat did not create ptys, see $dir/socat.log"
+    return 1
 }
 
 # echo_start NAME COM: a device at COM<COM> that sends back every byte it

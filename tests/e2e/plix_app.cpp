@@ -416,10 +416,12 @@ bool RunLinuxShell(const std::string& command, const std::string& workdir, std::
   return true;
 }
 
-bool StartCable(const std::string& name, int nearCom, int farCom, const std::string& workdir, std::string* why) {
+bool StartCable(const std::string& name, int nearCom, int farCom, const std::string& workdir, std::string* why,
+                bool fixed) {
   std::string output;
   std::string command = "bash -c '. $PLIX_ROOT/scripts/lib/wine.sh && cable_start " + name + " " +
-                        std::to_string(nearCom) + " " + std::to_string(farCom) + " && echo cable-ready'";
+                        std::to_string(nearCom) + " " + std::to_string(farCom) + (fixed ? " fixed" : "") +
+                        " && echo cable-ready'";
   if (!RunLinuxShell(command, workdir, &output, 15000)) {
     *why = "no answer from the Linux shell";
     return false;
@@ -429,6 +431,22 @@ bool StartCable(const std::string& name, int nearCom, int farCom, const std::str
     return false;
   }
   return true;
+}
+
+bool KillCable(const std::string& name, const std::string& workdir) {
+  std::string output;
+  // Waits until the socat is gone, so that the caller knows the ports are dead.
+  return RunLinuxShell("p=$(cat $WINEPREFIX/cables/" + name +
+                           "/socat.pid) && kill $p && while kill -0 $p 2>/dev/null; do sleep 0.01; done && echo killed",
+                       workdir, &output, 10000) &&
+         output.find("killed") != std::string::npos;
+}
+
+bool ReviveCable(const std::string& name, const std::string& workdir) {
+  std::string output;
+  return RunLinuxShell("bash -c '. $PLIX_ROOT/scripts/lib/wine.sh && cable_revive " + name + " && echo revived'",
+                       workdir, &output, 15000) &&
+         output.find("revived") != std::string::npos;
 }
 
 bool StopCable(const std::string& name, const std::string& workdir) {

@@ -126,8 +126,13 @@ bool RunLinuxShell(const std::string& command, const std::string& workdir, std::
 // Starts a null-modem cable NAME between COM<near> and COM<far> (as the
 // scripts do, with scripts/lib/wine.sh under $PLIX_ROOT), or stops it; the
 // cable goes away with the test prefix's cleanup at the latest.
-bool StartCable(const std::string& name, int nearCom, int farCom, const std::string& workdir, std::string* why);
+// `fixed`: the ports lead to the cable's socat symlinks, so that after the
+// socat is killed (KillCable) a new one (ReviveCable) brings the same ports back.
+bool StartCable(const std::string& name, int nearCom, int farCom, const std::string& workdir, std::string* why,
+                bool fixed = false);
 bool StopCable(const std::string& name, const std::string& workdir);
+bool KillCable(const std::string& name, const std::string& workdir);
+bool ReviveCable(const std::string& name, const std::string& workdir);
 
 // Key events of one keystroke (with Shift and Ctrl around it), and of the
 // keystrokes that type letters, digits and spaces.
