@@ -102,6 +102,7 @@ void PortList::MarkOpen(const std::string& name, bool lost) {
   if (name.empty()) return;
   PortEntry* known = Find(name);
   if (known == nullptr) {
+    if (lost) return;  // its device is gone and no source has it back
     entries_.push_back(PortEntry{name, "", "", PortState::kNone});
     known = &entries_.back();
   }

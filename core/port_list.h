@@ -19,8 +19,9 @@ class PortList {
   // keeps what it has; a later source only fills what was empty. An empty
   // name is ignored.
   void Add(const PortEntry& entry);
-  // A port a terminal window has, listed even when no source knows it. A
-  // port open in one window and lost in another counts as open.
+  // A port a terminal window has: listed even when no source knows it,
+  // unless its device is lost. A port open in one window and lost in another
+  // counts as open.
   void MarkOpen(const std::string& name, bool lost);
 
   // The entries in the order the dialog shows them: COM ports by number,

@@ -36,6 +36,7 @@ TEST(PortList, OpenPortsAreMarkedAndAddedWhenNoSourceKnowsThem) {
   list.MarkOpen("com1", false);
   list.MarkOpen("COM2", true);
   list.MarkOpen("COM5", false);  // a device link no source lists
+  list.MarkOpen("COM7", true);   // gone, and no source lists it
   list.MarkOpen("", false);
   std::vector<PortEntry> sorted = list.Sorted();
   ASSERT_EQ(sorted.size(), 3u);
