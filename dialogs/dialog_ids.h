@@ -96,3 +96,7 @@
 #define IDC_STAT_ERRORKINDS 418  // "FRAME 1  OVERRUN 2": the kinds seen, with their counts
 #define IDC_STAT_EVENTKINDS 419
 #define IDC_STAT_LOST 420  // locks given up on data no line explained
+
+// Serial Ports (PORTSDLGBOX)
+#define IDC_PORTLIST 420
+#define IDC_PORTOPEN 421
