@@ -189,8 +189,7 @@ INT_PTR CALLBACK PortsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
         case IDC_PORTLIST:
           if (HIWORD(wParam) == LBN_DBLCLK) OpenSelected(dialog);
           return TRUE;
-        case IDC_PORTOPEN:
-        case IDOK:
+        case IDC_PORTOPEN:  // also Enter: it is the default button
           OpenSelected(dialog);
           return TRUE;
         case IDCANCEL:
