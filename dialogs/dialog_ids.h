@@ -98,3 +98,7 @@
 #define IDC_STAT_LOST 420  // locks given up on data no line explained
 #define IDC_STAT_TIMESLOST 422  // the device went away
 #define IDC_STAT_LOSTFOR 423    // seconds it was away, in all, the current period included
+
+// Serial Ports (PORTSDLGBOX)
+#define IDC_PORTLIST 420
+#define IDC_PORTOPEN 421

@@ -11,14 +11,15 @@
 
 // A message box: a "#32770" window with the text control 0xFFFF and no edit
 // field or list, which the program's settings dialogs have (their labels may
-// also have id -1, that is 0xFFFF), and no Reset button (410), which the
-// Port Statistics dialog has instead.
+// also have id -1, that is 0xFFFF), no list box, which the Ports dialog has,
+// and no Reset button (410), which the Port Statistics dialog has instead.
 inline bool IsMessageBox(HWND window) {
   char cls[32] = {};
   GetClassNameA(window, cls, sizeof cls);
   if (std::string(cls) != "#32770" || GetDlgItem(window, 0xFFFF) == nullptr) return false;
   return FindWindowExA(window, nullptr, "Edit", nullptr) == nullptr &&
-         FindWindowExA(window, nullptr, "ComboBox", nullptr) == nullptr && GetDlgItem(window, 410) == nullptr;
+         FindWindowExA(window, nullptr, "ComboBox", nullptr) == nullptr &&
+         FindWindowExA(window, nullptr, "ListBox", nullptr) == nullptr && GetDlgItem(window, 410) == nullptr;
 }
 
 class MessageBoxWatcher {

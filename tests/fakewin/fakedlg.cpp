@@ -3,6 +3,7 @@
 #include "fakedlg.h"
 
 #include "fake.h"
+#include "fakelistbox.h"
 
 #include <algorithm>
 #include <cstring>
@@ -75,6 +76,57 @@ LRESULT ListMessage(Control& c, int id, UINT message, WPARAM wParam, LPARAM lPar
       return c.selection;
     default:
       Misuse("unexpected list message", id);
+      return 0;
+  }
+}
+
+// A single-selection list box without LBS_SORT.
+LRESULT ListBoxMessage(Control& c, int id, UINT message, WPARAM wParam, LPARAM lParam) {
+  const auto count = static_cast<INT_PTR>(c.items.size());
+  const auto index = static_cast<INT_PTR>(wParam);
+  switch (message) {
+    case LB_RESETCONTENT:
+      c.resets++;
+      c.items.clear();
+      c.selection = LB_ERR;
+      c.topIndex = 0;
+      return LB_OKAY;
+    case LB_ADDSTRING:
+      c.items.emplace_back(reinterpret_cast<const char*>(lParam));
+      return count;
+    case LB_GETCOUNT:
+      return count;
+    case LB_SETCURSEL:
+      // -1 clears the selection and, as any index that names no entry, answers LB_ERR.
+      if (index < 0 || index >= count) {
+        c.selection = LB_ERR;
+        return LB_ERR;
+      }
+      c.selection = static_cast<int>(index);
+      return LB_OKAY;
+    case LB_GETCURSEL:
+      return c.selection;
+    case LB_GETTEXTLEN:
+      return index < 0 || index >= count ? LB_ERR : static_cast<LRESULT>(c.items[static_cast<size_t>(index)].size());
+    case LB_GETTEXT: {
+      if (index < 0 || index >= count) return LB_ERR;
+      const std::string& item = c.items[static_cast<size_t>(index)];
+      std::memcpy(reinterpret_cast<char*>(lParam), item.c_str(), item.size() + 1);
+      return static_cast<LRESULT>(item.size());
+    }
+    case LB_GETTOPINDEX:
+      return c.topIndex;
+    case LB_SETTOPINDEX:
+      if (index < 0 || (index >= count && index != 0)) return LB_ERR;
+      c.topIndex = static_cast<int>(index);
+      return LB_OKAY;
+    case LB_SETTABSTOPS: {
+      const int* stops = reinterpret_cast<const int*>(lParam);
+      c.tabStops.assign(stops, stops + wParam);
+      return TRUE;
+    }
+    default:
+      Misuse("unexpected list box message", id);
       return 0;
   }
 }
@@ -160,6 +212,8 @@ LRESULT SendDlgItemMessageA(HWND dialog, int control, UINT message, WPARAM wPara
       return ListMessage(*c, control, message, wParam, lParam);
     case ControlKind::kButton:
       return ButtonMessage(*c, control, message, wParam);
+    case ControlKind::kListBox:
+      return ListBoxMessage(*c, control, message, wParam, lParam);
     default:
       Misuse("unexpected edit message", control);
       return 0;

@@ -10,13 +10,16 @@
 
 namespace fake {
 
-enum class ControlKind { kEdit, kList, kButton };
+enum class ControlKind { kEdit, kList, kButton, kListBox };
 
 struct Control {
   ControlKind kind = ControlKind::kEdit;
   std::string text;                 // edit text or button caption
-  std::vector<std::string> items;   // drop-down list entries, in order of adding
-  int selection = CB_ERR;           // drop-down list selection
+  std::vector<std::string> items;   // drop-down list or list box entries, in order of adding
+  int selection = CB_ERR;           // drop-down list or list box selection
+  int topIndex = 0;                 // list box: the entry shown at the top (scrolled to)
+  std::vector<int> tabStops;        // list box: as LB_SETTABSTOPS gave them
+  int resets = 0;                   // list box: LB_RESETCONTENT calls (each redraws it empty)
   UINT check = BST_UNCHECKED;
   bool enabled = true;
 };
