@@ -110,7 +110,9 @@ LRESULT OnCommand(HWND frame, UINT message, WPARAM wParam, LPARAM lParam) {
     case IDM_CASCADE: SendMessageA(g_app.mdiClient, WM_MDICASCADE, 0, 0); return 0;
     case IDM_ARRANGE: SendMessageA(g_app.mdiClient, WM_MDIICONARRANGE, 0, 0); return 0;
     case IDM_CLOSEALL: EnumChildWindows(g_app.mdiClient, CloseAllProc, 0); return 0;
-    case IDM_PORTS: DialogBoxParamA(g_app.instance, "PORTSDLGBOX", frame, PortsDlgProc, reinterpret_cast<LPARAM>(&OpenPortNamed)); return 0;
+    case IDM_PORTS:
+      DialogBoxParamA(g_app.instance, "PORTSDLGBOX", frame, PortsDlgProc, reinterpret_cast<LPARAM>(&OpenPortNamed));
+      return 0;
     case IDM_ABOUT:
       MessageBoxA(frame, "Plix32 - serial port test terminal\nOstrel Corp.", "About Plix", MB_OK);
       return 0;

@@ -62,6 +62,8 @@ struct ComPort {
 
   ComPort();
   ~ComPort();
+  ComPort(const ComPort&) = delete;
+  ComPort& operator=(const ComPort&) = delete;
 
   // The device has gone away and its handle is closed; see port/recovery.cpp.
   bool Lost() const { return recovery.lost != 0; }
@@ -93,8 +95,6 @@ struct ComPort {
   void RememberSettings();
   // Gives a reopened device its settings, in order; the number refused, or -1 if it went again.
   int RestoreSettings(RestoreFailure* failed, int room);
-  ComPort(const ComPort&) = delete;
-  ComPort& operator=(const ComPort&) = delete;
 
   // Opens "\\.\" + name exclusively for overlapped I/O and links the port at
   // the head of the port list. 0 on success, 1 (after an error box) on failure.

@@ -2,7 +2,6 @@
 // closing of its handle so that the driver can make the device again, and the
 // reopening by name with its settings given back.
 #include <cstdio>
-#include <cstring>
 
 #include "app/globals.h"
 #include "port/comport.h"

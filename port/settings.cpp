@@ -114,8 +114,12 @@ int ComPort::RestoreSettings(RestoreFailure* failed, int room) {
   int failures = 0;
   auto step = [&](const char* call, BOOL ok) {
     if (ok) return true;
-    DWORD error = GetLastError();
-    if (IsLossError(error)) return false;  // gone again: the caller closes and retries
+    const DWORD error = GetLastError();
+    // Gone again (the queue question fails too): the caller closes and retries.
+    DWORD lineErrors = 0;
+    COMSTAT stat = {};
+    if (IsLossError(error) && !ClearCommError(handle, &lineErrors, &stat) && IsLossError(GetLastError()))
+      return false;
     if (failures < room) failed[failures++] = {call, error};
     return true;
   };

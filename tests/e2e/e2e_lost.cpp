@@ -240,7 +240,7 @@ TEST_F(Lost, AHundredLossesUnderAFloodLeakNothingAndCaptureEachLineOnce) {
   EXPECT_LE(late.handles, early.handles + 2);
   EXPECT_LE(late.fds, early.fds + 2);
   EXPECT_LE(late.rssKb, early.rssKb + 2048);
-  EXPECT_TRUE(boxes_->Texts().size() == 1u) << boxes_->Texts().back();
+  EXPECT_EQ(boxes_->Texts().size(), 1u) << boxes_->Texts().back();  // the modem status, at the start
 
   // Lines end where the cable went: what its buffers held then is gone with
   // it. Each whole line once, in order, and no gap but at a loss.

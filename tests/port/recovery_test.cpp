@@ -272,15 +272,19 @@ TEST_F(RecoveryTest, ASettingTheReturnedDeviceRefusesIsNotedAfterTheRegainAndOne
 
   // Gone again while being set up: closed and tried again a second later.
   fake::FailNext("SetCommState", 1617);  // ERROR_DEVICE_REMOVED
+  fake::FailNext("ClearCommError", 1617);
   PassAt(1100);
   EXPECT_TRUE(port->Lost());
   EXPECT_EQ(device->openCount, 0);
   EXPECT_EQ(Count(Screen(), "Regained"), 0u);
 
+  // Refusals of a present device, even with an error that can mean a loss.
   fake::FailNext("SetCommState", ERROR_INVALID_PARAMETER);
+  fake::FailNext("SetCommTimeouts", ERROR_ACCESS_DENIED);
   PassAt(2100);
   EXPECT_FALSE(port->Lost());
-  EXPECT_NE(Screen().find("<Port Regained after 2.0 s><Port Regained: SetCommState failed, error 87>"),
+  EXPECT_NE(Screen().find("<Port Regained after 2.0 s><Port Regained: SetCommState failed, error 87>"
+                          "<Port Regained: SetCommTimeouts failed, error 5>"),
             std::string::npos)
       << Screen();
   EXPECT_THAT(fake::BoxTexts(), IsEmpty());
