@@ -76,6 +76,9 @@ const MenuSwitch kMenuSwitches[] = {
     {IDM_CHECKTESTDATA, &AppGlobals::checkTestData, RestartPatternChecks},
     {IDM_SHOWCRLF, &AppGlobals::showCrLf, nullptr},
     {IDM_REOPENLOST, &AppGlobals::reopenLostPorts, ReopenLostPorts},
+    {IDM_LOGTOFILE, &AppGlobals::logToFile, nullptr},
+    {IDM_TIMESTAMPS, &AppGlobals::timeStamps, nullptr},
+    {IDM_HEXDUMP, &AppGlobals::hexDump, nullptr},
 };
 
 bool FlipSwitch(UINT command) {

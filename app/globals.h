@@ -17,6 +17,9 @@ struct AppGlobals {
   int sendTestData;       // menu switch "Send Test Data"
   int checkTestData;      // menu switch "Check Test Data"
   int reopenLostPorts;    // menu switch "Reopen Lost Ports"; on at start
+  int logToFile;          // menu switch "Log To File"
+  int timeStamps;         // menu switch "Time Stamps"
+  int hexDump;            // menu switch "Hex Dump"
   int testPatternLength;  // 0 until the test pattern is built
   HMENU frameMenu;
   HMENU windowMenu;

@@ -11,7 +11,7 @@ void ComPort::CheckBlock(const char* bytes, DWORD count) {
   if (check.faultsThisPass == 0) {
     char notice[64];
     FormatCheckNotice(first, notice, sizeof notice);
-    AddText(notice, 0);
+    Notice(LogKind::kNote, notice);
   }
   check.faultsThisPass += found;
 }
@@ -20,7 +20,7 @@ void ComPort::EndCheckPass() {
   if (check.faultsThisPass > 1) {
     char notice[64];
     FormatMoreFaults(check.faultsThisPass - 1, notice, sizeof notice);
-    AddText(notice, 0);
+    Notice(LogKind::kNote, notice);
   }
   check.faultsThisPass = 0;
 }

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "core/hex_dump.h"
+#include "core/log_line.h"
 #include "core/port_stats.h"
 #include "port/check.h"
 #include "port/recovery.h"
@@ -16,6 +18,20 @@ constexpr int kRxBlock = 5000;    // most bytes one read brings in
 constexpr WORD kLineDtr = 0x1;
 constexpr WORD kLineRts = 0x2;
 constexpr WORD kLineLoop = 0x4;
+
+// How rows are laid out beyond plain text: Hex Dump's rows, and whether the
+// current row begins with a Time Stamps stamp.
+struct ScreenModes {
+  HexDump dump;
+  int dumping = 0;     // the rows now written are dump rows (Hex Dump was on at the last text)
+  int rowStamped = 0;  // the current row begins with a stamp: a CR returns after it
+};
+
+// Log To File: the entries of this port not yet in its file.
+struct PortLog {
+  LogBuffer buffer;
+  int failed = 0;  // the failure notice already shown; cleared when writing works
+};
 
 struct ComPort {
   HWND hwnd;
@@ -59,6 +75,8 @@ struct ComPort {
   PortStats stats;        // what the port has done, for the Statistics dialog and the status bar
   PortCheck check;        // Check Test Data: the received bytes against the test pattern
   PortRecovery recovery;  // a lost device: noticing it, reopening it, its settings to give back
+  ScreenModes modes;      // Hex Dump and Time Stamps
+  PortLog log;            // Log To File
 
   ComPort();
   ~ComPort();
@@ -107,6 +125,16 @@ struct ComPort {
 
   // Screen buffer. count 0: bytes is a NUL-terminated text. A null pointer does nothing.
   void AddText(const char* bytes, int count);
+  // Received bytes: as AddText, or as dump rows while Hex Dump is on.
+  void AddReceived(const char* bytes, int count);
+  // A notice: on the screen, and in the log as an entry of that kind.
+  void Notice(LogKind kind, const char* text);
+
+  // Log To File (port/log.cpp): entries while the switch is on, written to
+  // the port's .log file at the end of each poll pass.
+  void LogText(LogKind kind, const char* text);
+  void LogBytes(LogKind kind, const char* bytes, size_t count);
+  void FlushLog();
   void ClearScreen();
 
   // Transmit and receive. count 0: bytes is a NUL-terminated text.
@@ -140,6 +168,7 @@ struct ComPort {
 
  private:
   void AdvanceRow();
+  void FollowDumpSwitch();
   void CollectWrite();
   void SaveBlock(DWORD count);
   void MakeDrawingObjects();

@@ -43,16 +43,16 @@ const char* EventText(int kind) { return kEvents[kind].text; }
 void ComPort::ShowLineErrors(DWORD bits) {
   for (int i = 0; i < kLineErrorKinds; i++) {
     if (!(bits & kLineErrors[i].bit)) continue;
-    AddText(kLineErrors[i].text, 0);
+    Notice(LogKind::kErr, kLineErrors[i].text);
     stats.lineErrors[i]++;
   }
 }
 
 void ComPort::ShowEvents(DWORD mask) {
-  if (mask == 0) AddText("<EV_NONE>", 0);
+  if (mask == 0) Notice(LogKind::kEv, "<EV_NONE>");
   for (int i = 0; i < kEventKinds; i++) {
     if (!(mask & kEvents[i].bit)) continue;
-    AddText(kEvents[i].text, 0);
+    Notice(LogKind::kEv, kEvents[i].text);
     stats.events[i]++;
   }
 }

@@ -87,13 +87,13 @@ void ComPort::MarkLost(DWORD error) {
   needsRepaint = 1;
   char notice[40];
   std::snprintf(notice, sizeof notice, "<Port Lost: error %lu>", static_cast<unsigned long>(error));
-  AddText(notice, 0);
+  Notice(LogKind::kNote, notice);
 }
 
 void ComPort::NothingSent() {
   if (recovery.nothingSentShown) return;
   recovery.nothingSentShown = 1;
-  AddText("<Port Lost: nothing sent>", 0);
+  Notice(LogKind::kNote, "<Port Lost: nothing sent>");
 }
 
 bool ComPort::Reopen() {
@@ -122,12 +122,12 @@ bool ComPort::Reopen() {
   char notice[48];
   std::snprintf(notice, sizeof notice, "<Port Regained after %lu.%lu s>", static_cast<unsigned long>(away / 1000),
                 static_cast<unsigned long>(away % 1000 / 100));
-  AddText(notice, 0);
+  Notice(LogKind::kNote, notice);
   for (int i = 0; i < refused; i++) {
     char refusal[80];
     std::snprintf(refusal, sizeof refusal, "<Port Regained: %s failed, error %lu>", failed[i].call,
                   static_cast<unsigned long>(failed[i].error));
-    AddText(refusal, 0);
+    Notice(LogKind::kNote, refusal);
   }
   needsRepaint = 1;
   return true;

@@ -7,24 +7,9 @@
 #include "core/test_pattern.h"
 #include "port/comport.h"
 
-namespace {
-
-// "COM1" gives "kOM1.txt". Characters that would lead out of the current
-// directory become "_", so the file always lands there.
-void CaptureFileName(const char* portName, char* out) {
-  size_t n = std::strlen(portName);
-  std::memcpy(out, portName, n);
-  for (size_t i = 0; i < n; i++)
-    if (out[i] == '\\' || out[i] == '/' || out[i] == ':') out[i] = '_';
-  if (n > 0) out[0] = 'k';
-  std::strcpy(out + n, ".txt");
-}
-
-}  // namespace
-
 void ComPort::SaveBlock(DWORD count) {
   char name[kPortNameMax + sizeof ".txt"];
-  CaptureFileName(portName, name);
+  PortFileName(portName, ".txt", name);
   bool saved = false;
   if (std::FILE* file = std::fopen(name, "ab")) {
     saved = std::fwrite(rxBuffer, 1, count, file) == count;
@@ -37,7 +22,7 @@ void ComPort::SaveBlock(DWORD count) {
     captureFailed = 1;
     char notice[sizeof name + 32];
     std::snprintf(notice, sizeof notice, "<Save To Disk failed: %s>", name);
-    AddText(notice, 0);
+    Notice(LogKind::kNote, notice);
   }
 }
 
@@ -57,6 +42,11 @@ int ComPort::ServicePort() {
   // pile up in the driver or raise a box per pass from a dead handle.
   if (g_app.sendTestData && queuesKnown && outCount == 0) {
     if (g_app.testPatternLength == 0) g_app.testPatternLength = kPatternSize;
+    if (g_app.logToFile) {
+      char entry[40];
+      std::snprintf(entry, sizeof entry, "test pattern, %d bytes", g_app.testPatternLength);
+      LogText(LogKind::kTx, entry);
+    }
     ComOut(TestPattern(), g_app.testPatternLength);
   }
 
@@ -68,13 +58,14 @@ int ComPort::ServicePort() {
     if (ComIn(rxBuffer, static_cast<int>(block), &received) != 0) {
       if (Lost()) break;
       stats.failedReads++;
-      AddText("Error reading data", 0);
+      Notice(LogKind::kErr, "Error reading data");
       continue;
     }
     rxBuffer[received] = 0;
     if (received == 0) continue;  // count 0 would mean "a text up to its NUL"
     passBytes += received;
-    AddText(rxBuffer, static_cast<int>(received));
+    LogBytes(LogKind::kRx, rxBuffer, received);
+    AddReceived(rxBuffer, static_cast<int>(received));
     if (g_app.saveToDisk) SaveBlock(received);
     if (g_app.checkTestData) CheckBlock(rxBuffer, received);
   }
@@ -95,6 +86,7 @@ void PollAllPorts() {
     if (!port->inPass && !port->closePending) {
       port->inPass = 1;
       port->ServicePort();
+      port->FlushLog();
       if (!port->closePending) {
         if (port->modemStatus != port->paintedModemStatus || port->outputLines != port->paintedOutputLines)
           port->needsRepaint = 1;

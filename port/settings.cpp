@@ -2,6 +2,8 @@
 // and gave: a device that comes back after a loss starts with its defaults
 // and is given these again. While the device is lost the dialogs read and
 // change the remembered copy, and nothing reaches a driver.
+#include <cstdio>
+
 #include "port/comport.h"
 
 // After a failed call: true if it is a refusal to report, with its error
@@ -31,6 +33,9 @@ BOOL ComPort::GiveState(DCB* state) {
   // Taken by the driver, or kept for the device's return.
   saved.dcb = *state;
   saved.dcbKnown = 1;
+  LogText(LogKind::kSet, DescribeLine(state->BaudRate, state->ByteSize, state->Parity, state->StopBits,
+                                      static_cast<int>(state->fRtsControl), static_cast<int>(state->fDtrControl))
+                             .c_str());
   return TRUE;
 }
 
@@ -50,12 +55,23 @@ BOOL ComPort::GiveTimeouts(COMMTIMEOUTS* timeouts) {
   if (!Lost() && !SetCommTimeouts(handle, timeouts) && Refused()) return FALSE;
   recovery.saved.timeouts = *timeouts;
   recovery.saved.timeoutsKnown = 1;
+  char entry[96];
+  std::snprintf(entry, sizeof entry, "timeouts %lu,%lu,%lu,%lu,%lu",
+                static_cast<unsigned long>(timeouts->ReadIntervalTimeout),
+                static_cast<unsigned long>(timeouts->ReadTotalTimeoutMultiplier),
+                static_cast<unsigned long>(timeouts->ReadTotalTimeoutConstant),
+                static_cast<unsigned long>(timeouts->WriteTotalTimeoutMultiplier),
+                static_cast<unsigned long>(timeouts->WriteTotalTimeoutConstant));
+  LogText(LogKind::kSet, entry);
   return TRUE;
 }
 
 BOOL ComPort::GiveEventMask(DWORD mask) {
   // Kept even when refused: the event wait reports what follows.
   eventMask = mask;
+  char entry[32];
+  std::snprintf(entry, sizeof entry, "event mask %04lXH", static_cast<unsigned long>(mask));
+  LogText(LogKind::kSet, entry);
   if (Lost()) return TRUE;
   return SetCommMask(handle, mask) || !Refused();
 }
@@ -73,6 +89,10 @@ BOOL ComPort::GiveQueueSizes(DWORD inQueue, DWORD outQueue) {
   recovery.saved.inQueue = inQueue;
   recovery.saved.outQueue = outQueue;
   recovery.saved.queuesAsked = 1;
+  char entry[48];
+  std::snprintf(entry, sizeof entry, "queues %lu,%lu", static_cast<unsigned long>(inQueue),
+                static_cast<unsigned long>(outQueue));
+  LogText(LogKind::kSet, entry);
   return TRUE;
 }
 

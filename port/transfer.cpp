@@ -147,7 +147,7 @@ int ComPort::QueueStatus(DWORD* outCount, DWORD* inCount) {
       std::snprintf(g_app.scratchText, sizeof g_app.scratchText, "<ERR %xH,ClearCommError, %s, handle:%x>",
                     static_cast<unsigned>(error), portName,
                     static_cast<unsigned>(reinterpret_cast<uintptr_t>(handle)));
-      AddText(g_app.scratchText, 0);
+      Notice(LogKind::kErr, g_app.scratchText);
     }
     // No COMSTAT came back: nothing is read on guesswork, and the caller must
     // not take the zero output count for an empty queue.

@@ -30,6 +30,9 @@
 #define IDM_STATISTICS 226
 #define IDM_REOPENLOST 227
 #define IDM_PORTS 228
+#define IDM_LOGTOFILE 229
+#define IDM_TIMESTAMPS 230
+#define IDM_HEXDUMP 231
 #define IDM_HELP 667
 
 // The Open Port popup: COM n is 499 + n; the range ends at 649.

@@ -36,7 +36,7 @@ bool RunControlCommand(ComPort* port, unsigned command) {
       PurgeComm(port->handle, c.function);
     else
       EscapeCommFunction(port->handle, c.function);
-    port->AddText(c.notice, 0);
+    port->Notice(LogKind::kNote, c.notice);
     return true;
   }
   return false;

@@ -32,6 +32,11 @@ LRESULT OnCreate(HWND window, LPARAM lParam) {
 
   SetWindowTextA(window, port->portName);
   port->AddText("<Port Opened>", 0);
+  // The line the port was opened with, as read from the driver.
+  const DCB& line = port->recovery.saved.dcb;
+  port->LogText(LogKind::kOpen, DescribeLine(line.BaudRate, line.ByteSize, line.Parity, line.StopBits,
+                                             static_cast<int>(line.fRtsControl), static_cast<int>(line.fDtrControl))
+                                    .c_str());
   SetFocus(window);
   return 0;
 }
@@ -41,6 +46,8 @@ LRESULT OnDestroy(HWND window, ComPort* port) {
   // Nothing may reach the port through the globals once it is gone.
   if (g_app.currentPort == port) g_app.currentPort = nullptr;
   if (g_app.dialogPort == port) g_app.dialogPort = nullptr;
+  port->LogText(LogKind::kClose, "");
+  port->FlushLog();
   ReleasePort(port);
   return 0;
 }
@@ -87,6 +94,7 @@ LRESULT OnPaint(HWND window, ComPort* port) {
 LRESULT OnChar(ComPort* port, WPARAM character) {
   // A count of 1, so that a NUL typed as Ctrl+@ is sent too.
   char byte = static_cast<char>(character & 0xFF);
+  if (!port->Lost()) port->LogBytes(LogKind::kTx, &byte, 1);
   port->ComOut(&byte, 1);
   return 0;
 }

@@ -146,6 +146,7 @@ ChaosStats& Chaos();
 void ChaosTick();
 
 // The clock behind GetTickCount: stands still until a test moves it.
+// GetLocalTime follows it: 2026-12-10 14:03:00.000 plus the tick count.
 void SetTickCount(DWORD milliseconds);
 
 }  // namespace fake

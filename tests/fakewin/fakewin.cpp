@@ -436,6 +436,16 @@ using namespace fake;
 
 DWORD GetLastError() { return lastError; }
 DWORD GetTickCount() { return S().tickCount; }
+
+void GetLocalTime(LPSYSTEMTIME time) {
+  Record("GetLocalTime", nullptr, {});
+  // Within one day of 14:03:00, which is all a test needs.
+  const DWORD ms = S().tickCount % (10 * 3600 * 1000);
+  const DWORD seconds = 3 * 60 + ms / 1000;
+  *time = SYSTEMTIME{2026, 12, 4, 10, static_cast<WORD>(14 + seconds / 3600),
+                     static_cast<WORD>(seconds / 60 % 60), static_cast<WORD>(seconds % 60),
+                     static_cast<WORD>(ms % 1000)};
+}
 void SetLastError(DWORD error) { lastError = error; }
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,

@@ -248,6 +248,18 @@ typedef struct _COMMPROP {
 // ---- functions (implemented by the fake in fakewin.cpp) ---------------------
 DWORD GetLastError();
 DWORD GetTickCount();
+
+typedef struct _SYSTEMTIME {
+  WORD wYear;
+  WORD wMonth;
+  WORD wDayOfWeek;
+  WORD wDay;
+  WORD wHour;
+  WORD wMinute;
+  WORD wSecond;
+  WORD wMilliseconds;
+} SYSTEMTIME, *LPSYSTEMTIME;
+void GetLocalTime(LPSYSTEMTIME time);
 void SetLastError(DWORD error);
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
