@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -143,6 +144,55 @@ void BM_AddTextRandomBinary(benchmark::State& state) {
   AddTextThroughput(state, data, 0);
 }
 BENCHMARK(BM_AddTextRandomBinary);
+
+// The received-bytes path under the two view switches. Time Stamps: CR LF
+// text with a stamp on every row; Hex Dump: random bytes as dump rows, added
+// in blocks of 5000 as reads bring them, so that rows continue across calls.
+void BM_AddTextTimeStamps(benchmark::State& state) {
+  ResetWorld();
+  auto port = OpenWindowedPort();
+  if (!port) {
+    state.SkipWithError("port did not open");
+    return;
+  }
+  g_app.timeStamps = 1;
+  const std::string data = CrLfText(kTextBytes);
+  for (auto _ : state) {
+    port->AddText(data.data(), static_cast<int>(data.size()));
+    benchmark::DoNotOptimize(port->screenRows);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(data.size()));
+  // The data ends with CR LF: the row above the (empty) current one is its last line.
+  const std::string row = port->screenRows[(port->cursorRow + kScreenRows - 1) % kScreenRows].text;
+  if (row != "[14:03:00.000] " + data.substr(data.size() - 64, 62))
+    state.SkipWithError("the last line does not read as its stamp and text");
+}
+BENCHMARK(BM_AddTextTimeStamps);
+
+void BM_AddReceivedHexDump(benchmark::State& state) {
+  ResetWorld();
+  auto port = OpenWindowedPort();
+  if (!port) {
+    state.SkipWithError("port did not open");
+    return;
+  }
+  g_app.hexDump = 1;
+  const std::string data = RandomBytes(kTextBytes, 777);
+  constexpr size_t kRead = 5000;
+  for (auto _ : state) {
+    for (size_t at = 0; at < data.size(); at += kRead)
+      port->AddReceived(data.data() + at, static_cast<int>(std::min(kRead, data.size() - at)));
+    benchmark::DoNotOptimize(port->screenRows);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(data.size()));
+  // 65536 bytes a round: whole rows only, so the row just finished is the data's last 16 bytes.
+  char want[HexDump::kRowChars + 1];
+  const uint64_t offset = static_cast<uint64_t>(state.iterations()) * data.size() - 16;
+  FormatHexRow(offset, reinterpret_cast<const unsigned char*>(data.data() + data.size() - 16), 16, want);
+  const ScreenRow& last = port->screenRows[(port->cursorRow + kScreenRows - 1) % kScreenRows];
+  if (std::strcmp(last.text, want) != 0) state.SkipWithError("the last dump row does not read as expected");
+}
+BENCHMARK(BM_AddReceivedHexDump);
 
 // One PollAllPorts pass over one port that finds a tick's worth of bytes
 // waiting, shows them, appends them to its capture file and paints. Each
