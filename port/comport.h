@@ -169,6 +169,8 @@ struct ComPort {
  private:
   void AdvanceRow();
   void FollowDumpSwitch();
+  template <bool kStamps>
+  void PutText(const unsigned char* bytes, int count);
   void CollectWrite();
   void SaveBlock(DWORD count);
   void MakeDrawingObjects();

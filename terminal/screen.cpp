@@ -46,20 +46,15 @@ void ComPort::FollowDumpSwitch() {
 
 // Markers ("<CR>", "<LF>", "<1bH>") hold printable characters only, so they are
 // stored character by character like data: they wrap at column 80 the same way.
-void ComPort::AddText(const char* bytes, int count) {
-  if (bytes == nullptr) return;
-  if (count == 0) count = static_cast<int>(std::strlen(bytes));
-  FollowDumpSwitch();
-  // Between dump rows a notice has a row of its own; the dump goes on below it.
-  const bool ownRow = modes.dumping;
-  if (ownRow && screenRows[cursorRow].text[0] != 0) AdvanceRow();
-  const bool stamps = g_app.timeStamps != 0;
+// Under Time Stamps a row that begins gets the stamp first; the loop is made
+// twice, so that without stamps it has no test for them.
+template <bool kStamps>
+void ComPort::PutText(const unsigned char* bytes, int count) {
   StampClock clock;
-  // Stores one printable character; the row wraps as soon as its 80th is
-  // stored. Under Time Stamps a row that begins gets the stamp first.
-  auto put = [&](char c) {
+  // Stores one printable character; the row wraps as soon as its 80th is stored.
+  auto put = [this, &clock](char c) {
     ScreenRow& row = screenRows[cursorRow];
-    if (stamps && cursorColumn == 0 && row.text[0] == 0) {
+    if (kStamps && cursorColumn == 0 && row.text[0] == 0) {
       std::memcpy(row.text, clock.Stamp(), kRowStampWidth);
       cursorColumn = kRowStampWidth;
       modes.rowStamped = 1;
@@ -70,7 +65,7 @@ void ComPort::AddText(const char* bytes, int count) {
     if (++cursorColumn >= kScreenColumns) AdvanceRow();
   };
   for (int i = 0; i < count; i++) {
-    unsigned b = static_cast<unsigned char>(bytes[i]);
+    unsigned b = bytes[i];
     if (b == 0x0A) {
       AdvanceRow();
       if (g_app.showCrLf) {
@@ -95,6 +90,20 @@ void ComPort::AddText(const char* bytes, int count) {
       put(static_cast<char>(b));
     }
   }
+}
+
+void ComPort::AddText(const char* bytes, int count) {
+  if (bytes == nullptr) return;
+  if (count == 0) count = static_cast<int>(std::strlen(bytes));
+  FollowDumpSwitch();
+  // Between dump rows a notice has a row of its own; the dump goes on below it.
+  const bool ownRow = modes.dumping;
+  if (ownRow && screenRows[cursorRow].text[0] != 0) AdvanceRow();
+  const auto* text = reinterpret_cast<const unsigned char*>(bytes);
+  if (g_app.timeStamps)
+    PutText<true>(text, count);
+  else
+    PutText<false>(text, count);
   if (ownRow) {
     if (screenRows[cursorRow].text[0] != 0) AdvanceRow();
     modes.dump.BreakRow();
