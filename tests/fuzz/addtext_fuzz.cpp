@@ -1,13 +1,16 @@
-// Drives AddText and ClearScreen with arbitrary bytes and switch changes and
+// Drives AddText, AddReceived and ClearScreen with arbitrary bytes and switch changes and
 // traps as soon as the screen buffer is left in a state painting cannot trust.
 //
 // Input, read as a sequence of commands, each starting with an opcode byte:
-//   0-15    toggle Show CR/LF
+//   0-5     toggle Show CR/LF
+//   6-10    toggle Time Stamps
+//   11-15   toggle Hex Dump
 //   16-23   ClearScreen
 //   24-31   "paint": clear every row's changed flag
 //   32-47   AddText with a null pointer and the next byte as count
 //   48-111  AddText(count 0) of the next n bytes (n = next byte), NUL-terminated
-//   112-199 AddText with an explicit count: the next n bytes (n = next byte)
+//   112-199 AddText (even opcodes) or AddReceived (odd) with an explicit
+//           count: the next n bytes (n = next byte)
 //   200-255 the same with n = twice the next byte plus the one after, for long runs
 #include <cstddef>
 #include <cstdint>
@@ -46,8 +49,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   while (size > 0) {
     const size_t op = Next(data, size);
-    if (op < 16) {
+    if (op < 6) {
       g_app.showCrLf = !g_app.showCrLf;
+    } else if (op < 11) {
+      g_app.timeStamps = !g_app.timeStamps;
+    } else if (op < 16) {
+      g_app.hexDump = !g_app.hexDump;
     } else if (op < 24) {
       port.ClearScreen();
     } else if (op < 32) {
@@ -70,6 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         port.AddText(bytes.data(), 0);
       } else if (n == 0) {
         continue;  // a count of 0 would read a string; there is none here
+      } else if (op % 2 == 1) {
+        port.AddReceived(bytes.data(), static_cast<int>(n));
       } else {
         port.AddText(bytes.data(), static_cast<int>(n));
       }
