@@ -13,6 +13,7 @@
 #include "port/comport.h"
 #include "res/resource.h"
 #include "terminal/window.h"
+#include "version.h"
 
 namespace {
 
@@ -117,7 +118,8 @@ LRESULT OnCommand(HWND frame, UINT message, WPARAM wParam, LPARAM lParam) {
       DialogBoxParamA(g_app.instance, "PORTSDLGBOX", frame, PortsDlgProc, reinterpret_cast<LPARAM>(&OpenPortNamed));
       return 0;
     case IDM_ABOUT:
-      MessageBoxA(frame, "Plix32 - serial port test terminal\nOstrel Corp.", "About Plix", MB_OK);
+      MessageBoxA(frame, "Plix32 - serial port test terminal\nOstrel Corp.\nVersion " PLIX_PRODUCT_VERSION,
+                  "About Plix", MB_OK);
       return 0;
     case IDM_HELP:
       ShowHelp(frame);

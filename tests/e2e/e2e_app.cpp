@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -16,6 +17,7 @@
 #include "msgbox_watcher.h"
 #include "plix_app.h"
 #include "program_test.h"
+#include "version.h"
 
 namespace {
 
@@ -641,3 +643,46 @@ TEST_F(PlixExe, ArrangesByKeysClosesAllAndEndsCleanly) {
 }
 
 }  // namespace
+
+// --- Version ---------------------------------------------------------------------
+
+namespace {
+// A string of the exe's version resource, in its first language and code page.
+std::string VersionString(const std::string& exe, const char* name) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &ignored);
+  if (size == 0) return "(no version resource)";
+  std::vector<char> data(size);
+  if (!GetFileVersionInfoA(exe.c_str(), 0, size, data.data())) return "(unreadable)";
+  struct Translation {
+    WORD language, codePage;
+  };
+  Translation* translation = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length) ||
+      length < sizeof *translation)
+    return "(no translation)";
+  char path[96];
+  std::snprintf(path, sizeof path, "\\StringFileInfo\\%04x%04x\\%s", translation->language, translation->codePage,
+                name);
+  char* text = nullptr;
+  if (!VerQueryValueA(data.data(), path, reinterpret_cast<void**>(&text), &length) || text == nullptr)
+    return std::string("(no ") + name + ")";
+  return std::string(text, strnlen(text, length));
+}
+}  // namespace
+
+TEST_F(PlixExe, CarriesTheBuildsVersionInItsResourceAndAboutBox) {
+  const std::string exe = FullPath(EnvOr("PLIX_EXE", "build\\win64\\plix32.exe"));
+  // The header the build made from CMake's project version, as the program's own build did.
+  EXPECT_EQ(VersionString(exe, "FileVersion"), PLIX_FILE_VERSION);
+  EXPECT_EQ(VersionString(exe, "ProductVersion"), PLIX_PRODUCT_VERSION);
+  EXPECT_EQ(VersionString(exe, "ProductName"), "Plix32");
+  EXPECT_NE(VersionString(exe, "LegalCopyright").find("MIT License"), std::string::npos);
+  EXPECT_NE(VersionString(exe, "FileDescription").find("Plix32"), std::string::npos);
+
+  app_.Command(207);  // Help > About
+  ASSERT_TRUE(boxes_->WaitFor(1, 5000));
+  EXPECT_EQ(boxes_->Texts()[0],
+            std::string("Plix32 - serial port test terminal\nOstrel Corp.\nVersion ") + PLIX_PRODUCT_VERSION);
+}
