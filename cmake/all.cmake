@@ -27,3 +27,9 @@ foreach(preset IN LISTS PLIX_PRESETS)
 endforeach()
 file(WRITE ${include_file} "${text}")
 set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${include_file})
+
+# The release zip, made twice from a clean checkout of HEAD: the same bytes,
+# the five files, their sums (scripts/package --check).
+add_test(NAME package.reproducible COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/package --check
+         WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+set_tests_properties(package.reproducible PROPERTIES TIMEOUT 1500 PASS_REGULAR_EXPRESSION "package reproducible: ")
