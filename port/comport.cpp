@@ -43,6 +43,7 @@ ComPort::ComPort()
       closePending(0),
       captureFailed(0),
       rowFont(nullptr),
+      dumpFont(nullptr),
       litBrush(nullptr) {
   dcb.DCBlength = sizeof(DCB);
 }
@@ -103,6 +104,7 @@ ComPort::~ComPort() {
 
   // Each paint puts the context's own font back, so neither object is selected now.
   if (rowFont != nullptr) DeleteObject(rowFont);
+  if (dumpFont != nullptr) DeleteObject(dumpFont);
   if (litBrush != nullptr) DeleteObject(litBrush);
 
   // A lost port's handle is closed already; its events are not.

@@ -71,6 +71,7 @@ struct ComPort {
   int closePending;       // its window is gone; free the port when the pass ends
   int captureFailed;      // the capture file failure already shown; cleared when saving works
   HFONT rowFont;          // the system font without anti-aliasing; made at the first paint
+  HFONT dumpFont;         // the fixed-pitch system font, for Hex Dump rows; made when one is painted
   HBRUSH litBrush;        // the lit lamps' green; made at the first paint
   PortStats stats;        // what the port has done, for the Statistics dialog and the status bar
   PortCheck check;        // Check Test Data: the received bytes against the test pattern

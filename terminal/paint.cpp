@@ -68,14 +68,17 @@ void DrawLamp(HDC dc, int lit, int index, HBRUSH litBrush) {
 // without anti-aliasing: the same character cell, but glyphs that cost a plain
 // copy to draw instead of a blend of every pixel, which under a software
 // renderer is most of the cost of showing a fast stream.
+namespace {
+HFONT PlainCopy(int stockFont) {
+  LOGFONTA font = {};
+  if (GetObjectA(GetStockObject(stockFont), sizeof font, &font) <= 0) return nullptr;
+  font.lfQuality = NONANTIALIASED_QUALITY;
+  return CreateFontIndirectA(&font);
+}
+}  // namespace
+
 void ComPort::MakeDrawingObjects() {
-  if (rowFont == nullptr) {
-    LOGFONTA font = {};
-    if (GetObjectA(GetStockObject(SYSTEM_FONT), sizeof font, &font) > 0) {
-      font.lfQuality = NONANTIALIASED_QUALITY;
-      rowFont = CreateFontIndirectA(&font);
-    }
-  }
+  if (rowFont == nullptr) rowFont = PlainCopy(SYSTEM_FONT);
   if (litBrush == nullptr) litBrush = CreateSolidBrush(kLitColor);
 }
 
@@ -113,7 +116,10 @@ void ComPort::PaintTerminal(int full) {
   // taller than the ring shows its rows again above the oldest, so the changed
   // flags are cleared only after every line showing a row has been drawn.
   // Each line is one call: the white band filled behind the row's text.
+  // Dump rows are drawn in the fixed-pitch font: in the system font their
+  // columns would not line up. The font is switched only where it changes.
   bool bandColourSet = false;
+  bool dumpFontSelected = false;
   int ring = cursorRow;
   for (int line = rows; line >= 1; line--) {
     ScreenRow& row = screenRows[ring];
@@ -121,6 +127,12 @@ void ComPort::PaintTerminal(int full) {
       if (!bandColourSet) {
         SetBkColor(dc, RGB(255, 255, 255));
         bandColourSet = true;
+      }
+      if ((row.dump != 0) != dumpFontSelected) {
+        if (row.dump && dumpFont == nullptr) dumpFont = PlainCopy(ANSI_FIXED_FONT);
+        HFONT wanted = row.dump ? dumpFont : rowFont;
+        if (wanted != nullptr) SelectObject(dc, wanted);
+        dumpFontSelected = row.dump != 0;
       }
       int top = kLineHeight * line + 4;
       RECT band = {kTextLeft, top, kBandRight, top + kLineHeight};

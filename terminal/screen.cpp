@@ -15,6 +15,7 @@ void ComPort::AdvanceRow() {
   // The row reused is the oldest of the ring.
   screenRows[cursorRow].text[0] = 0;
   screenRows[cursorRow].changed = 1;
+  screenRows[cursorRow].dump = 0;
 }
 
 namespace {
@@ -128,6 +129,7 @@ void ComPort::AddReceived(const char* bytes, int count) {
     ScreenRow& row = screenRows[cursorRow];
     cursorColumn = modes.dump.FormatRow(row.text);
     row.changed = 1;
+    row.dump = 1;
     if (modes.dump.RowFull()) AdvanceRow();
     p += took;
     left -= took;
@@ -136,7 +138,10 @@ void ComPort::AddReceived(const char* bytes, int count) {
 }
 
 void ComPort::ClearScreen() {
-  for (ScreenRow& row : screenRows) row.text[0] = 0;
+  for (ScreenRow& row : screenRows) {
+    row.text[0] = 0;
+    row.dump = 0;
+  }
   cursorRow = 0;
   cursorColumn = 0;
   modes.rowStamped = 0;

@@ -65,6 +65,13 @@ HGDIOBJ Stock(int index) {
         o.font.lfQuality = DEFAULT_QUALITY;
         std::strcpy(o.font.lfFaceName, "System");
         break;
+      case ANSI_FIXED_FONT:
+        o.kind = GdiObject::kFont;
+        o.font.lfHeight = 12;
+        o.font.lfPitchAndFamily = 1;  // FIXED_PITCH
+        o.font.lfQuality = DEFAULT_QUALITY;
+        std::strcpy(o.font.lfFaceName, "Courier");
+        break;
       default: break;
     }
     G().objects[h] = o;

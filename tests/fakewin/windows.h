@@ -311,6 +311,7 @@ typedef struct tagRECT {
 #define BLACK_BRUSH 4
 #define WHITE_PEN 6
 #define BLACK_PEN 7
+#define ANSI_FIXED_FONT 11
 #define SYSTEM_FONT 13
 #define TRANSPARENT 1
 #define OPAQUE 2

@@ -232,3 +232,31 @@ TEST_F(PaintTest, AMinimizedOrCoveredWindowDrawsNothingUntilItsNextFullPaint) {
 }
 
 }  // namespace
+
+namespace {
+
+// Dump rows line up only in a fixed-pitch font; every other row keeps the
+// terminal's font, and the window's context gets its own font back.
+TEST_F(PaintTest, DumpRowsAreDrawnInTheFixedPitchFontAndOtherRowsInTheRowFont) {
+  port_.clientHeight = 14 * 6;  // five text lines
+  g_app.hexDump = 1;
+  port_.AddText("<Port Opened>", 0);
+  port_.AddReceived("0123456789abcdefXY", 18);
+  port_.AddText("<EV_CTS>", 0);
+  port_.AddReceived("Z", 1);
+  port_.PaintTerminal(1);
+  g_app.hexDump = 0;
+
+  std::map<std::string, std::string> faceOf;
+  for (auto& d : fake::DrawsOf("ExtTextOutA"))
+    if (!d.text.empty()) faceOf[d.text.substr(0, 8)] = d.font.font.lfFaceName;
+  EXPECT_EQ(faceOf["<Port Op"], "System");
+  EXPECT_EQ(faceOf["00000000"], "Courier");
+  EXPECT_EQ(faceOf["00000010"], "Courier");
+  EXPECT_EQ(faceOf["<EV_CTS>"], "System");
+  EXPECT_EQ(faceOf["00000012"], "Courier");
+  for (auto& d : fake::DrawsOf("ExtTextOutA"))
+    EXPECT_EQ(d.font.font.lfQuality, NONANTIALIASED_QUALITY) << d.text;
+}
+
+}  // namespace
