@@ -18,8 +18,11 @@
 
 namespace {
 
-constexpr int kClose = 200, kPortSettings = 214, kClearScreen = 216, kSetXoff = 217, kLogToFile = 229,
+constexpr int kClose = 200, kCloseAll = 206, kPortSettings = 214, kClearScreen = 216, kSetXon = 218, kLogToFile = 229,
               kTimeStamps = 230, kHexDump = 231;
+// The Control command whose notice the tests look for is Escape(SETXON):
+// SETXOFF would stop the pseudo-terminal's output until an XON, and keep it
+// stopped for the tests that run after this one on the same cable.
 constexpr int kDayMs = 86400000;
 
 // A received byte as the terminal and the log spell it: CR and LF by name,
@@ -224,8 +227,8 @@ TEST_F(Log, WritesEachEntryWithItsTimeFromOpenToClose) {
   ASSERT_TRUE(SelectListEntry(dialog, IDC_BAUDRATE, "19200"));
   PostMessageA(dialog, WM_COMMAND, IDOK, 0);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 5000)) << "OK did not close Port Settings";
-  ASSERT_TRUE(app_.Send(kSetXoff));
-  ASSERT_TRUE(app_.WaitForScreen(terminal, "<SETXOFF set>", 3000)) << app_.Screen(terminal);
+  ASSERT_TRUE(app_.Send(kSetXon));
+  ASSERT_TRUE(app_.WaitForScreen(terminal, "<SETXON set>", 3000)) << app_.Screen(terminal);
   ASSERT_TRUE(Settled());
   app_.Command(kClose);
   ASSERT_TRUE(WaitUntil([&] { return app_.Terminals().empty(); }, 3000)) << "Close left the window open";
@@ -301,7 +304,7 @@ TEST_F(Log, WritesEachEntryWithItsTimeFromOpenToClose) {
   changed.fDtrControl = DTR_CONTROL_ENABLE;
   EXPECT_EQ(set, std::vector<std::string>{DescribeDcb(changed)});
   EXPECT_EQ(set, std::vector<std::string>{"19200,8,N,1 RTS=on DTR=on"});
-  EXPECT_EQ(note, std::vector<std::string>{"<SETXOFF set>"});
+  EXPECT_EQ(note, std::vector<std::string>{"<SETXON set>"});
 }
 
 TEST_F(Log, SwitchedOffItWritesNothingMoreAndSwitchedOnAgainItAppends) {
@@ -328,6 +331,43 @@ TEST_F(Log, SwitchedOffItWritesNothingMoreAndSwitchedOnAgainItAppends) {
   ASSERT_EQ(entries.size(), 1u) << ReadFile(LogPath());
   EXPECT_EQ(entries[0].kind, "RX");
   EXPECT_EQ(entries[0].text, "logged<CR><LF>");
+}
+
+TEST_F(Log, EachPortWritesItsOwnFile) {
+  const std::string farLog = dir_ + "\\k" + far_.substr(1) + ".log";
+  DeleteFileA(farLog.c_str());
+  ASSERT_TRUE(app_.Send(kLogToFile));
+  HWND first = OpenFromMenu(port_);
+  HWND second = OpenFromMenu(far_);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  ASSERT_TRUE(boxes_->WaitFor(2, 5000));
+  // Typed at COM5, received by COM6 over the cable.
+  ASSERT_TRUE(app_.Type(first, TypeText("hi")));
+  ASSERT_TRUE(app_.WaitForScreen(second, "hi", 3000)) << app_.Screen(second);
+  ASSERT_TRUE(app_.Send(kCloseAll));
+  ASSERT_TRUE(WaitUntil([&] { return app_.Terminals().empty(); }, 3000));
+  ASSERT_TRUE(Settled());
+
+  // Each file: the port's own name on every entry, OPEN first, CLOSE last,
+  // and between them what that port did (two bytes may come in one read or two).
+  auto kinds = [](const std::vector<Entry>& entries, const std::string& port, std::string* texts) {
+    std::vector<std::string> runs;
+    for (const Entry& e : entries) {
+      EXPECT_EQ(e.port, port);
+      if (runs.empty() || runs.back() != e.kind) runs.push_back(e.kind);
+      if (e.kind == "TX" || e.kind == "RX") *texts += e.text + "|";
+    }
+    return runs;
+  };
+  std::string typed, received;
+  EXPECT_EQ(kinds(ParseLog(ReadFile(LogPath())), port_, &typed),
+            (std::vector<std::string>{"OPEN", "TX", "CLOSE"}))
+      << ReadFile(LogPath());
+  EXPECT_EQ(typed, "h|i|");
+  EXPECT_EQ(kinds(ParseLog(ReadFile(farLog)), far_, &received), (std::vector<std::string>{"OPEN", "RX", "CLOSE"}))
+      << ReadFile(farLog);
+  EXPECT_TRUE(received == "hi|" || received == "h|i|") << received;
 }
 
 // --- Hex Dump -----------------------------------------------------------------
@@ -408,10 +448,10 @@ TEST_F(Log, HexDumpShowsSixteenBytesARowWithNoticesOnRowsOfTheirOwn) {
   EXPECT_EQ(want[2].size(), 67u);  // the char column starts at 59 in a partial row too
 
   // A notice between: a row of its own, the dump goes on at its offset.
-  ASSERT_TRUE(app_.Send(kSetXoff));
+  ASSERT_TRUE(app_.Send(kSetXon));
   const std::string more = "\x01\x02 more \xfe\r\n";
   ASSERT_TRUE(cable.Write(more));
-  want.push_back("<SETXOFF set>");
+  want.push_back("<SETXON set>");
   want.push_back(DumpRow(40, more));
   EXPECT_TRUE(WaitUntil([&] { return Filled(terminal) == want; }, 3000));
   EXPECT_EQ(Filled(terminal), want);
@@ -469,7 +509,7 @@ TEST_F(Log, TimeStampsBeginEachRowOfDataOrNoticesWithTheTimeItCame) {
       {digits + "\r\n", 0, {digits.substr(0, 65), digits.substr(65)}},
       // A CR returns to just after the stamp.
       {"abc\rX\x1b\r\n", 0, {"X<1bH>"}},
-      {"", kSetXoff, {"<SETXOFF set>"}},
+      {"", kSetXon, {"<SETXON set>"}},
       // A notice does not end its row: what comes next follows it.
       {"omega", 0, {}},
       {"\r\nlast", 0, {"last"}},
@@ -529,7 +569,7 @@ TEST_F(Log, TimeStampsBeginEachRowOfDataOrNoticesWithTheTimeItCame) {
   ASSERT_TRUE(app_.Send(kHexDump));
   ASSERT_TRUE(cable.Write("0123456789abcdefXY"));
   ASSERT_TRUE(app_.WaitForScreen(terminal, "00000010  58 59", 3000)) << app_.Screen(terminal);
-  ASSERT_TRUE(app_.Send(kSetXoff));
+  ASSERT_TRUE(app_.Send(kSetXon));
   ASSERT_TRUE(cable.Write("Z"));
   ASSERT_TRUE(app_.WaitForScreen(terminal, "00000012  5A", 3000)) << app_.Screen(terminal);
   std::vector<std::string> rows = Filled(terminal);
@@ -537,7 +577,7 @@ TEST_F(Log, TimeStampsBeginEachRowOfDataOrNoticesWithTheTimeItCame) {
   rows.erase(rows.begin(), rows.end() - 4);
   EXPECT_EQ(rows[0], DumpRow(0, "0123456789abcdef"));
   EXPECT_EQ(rows[1], DumpRow(16, "XY"));
-  EXPECT_EQ(rows[2].substr(std::min<size_t>(15, rows[2].size())), "<SETXOFF set>");
+  EXPECT_EQ(rows[2].substr(std::min<size_t>(15, rows[2].size())), "<SETXON set>");
   EXPECT_GE(ParseClock(rows[2], 1), 0) << rows[2];
   EXPECT_EQ(rows[3], DumpRow(18, "Z"));
 }
