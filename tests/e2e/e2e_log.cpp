@@ -5,6 +5,7 @@
 // clock of this process.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -480,6 +481,50 @@ TEST_F(Log, HexDumpShowsSixteenBytesARowWithNoticesOnRowsOfTheirOwn) {
   ASSERT_GE(shown.height / 14 - 1, static_cast<int>(want.size())) << "the window shows too few lines";
   std::printf("hex: %d lines shown, dump rows:\n", shown.height / 14 - 1);
   for (const std::string& row : want) std::printf("  %s\n", row.c_str());
+}
+
+// Where column `column` of `text` begins on screen, in pixels from the text's
+// left end, in the terminal's font (the system font without anti-aliasing).
+int ColumnX(const std::string& text, size_t column) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  LOGFONTA system = {};
+  GetObjectA(GetStockObject(SYSTEM_FONT), sizeof system, &system);
+  system.lfQuality = NONANTIALIASED_QUALITY;
+  HFONT font = CreateFontIndirectA(&system);
+  HGDIOBJ old = SelectObject(dc, font);
+  SIZE size = {};
+  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(std::min(column, text.size())), &size);
+  SelectObject(dc, old);
+  DeleteObject(font);
+  DeleteDC(dc);
+  return size.cx;
+}
+
+// The dump's columns are laid out in characters; on screen they line up only
+// if every character is as wide as every other. The rows are checked against
+// a drawing in the terminal's font first, so the widths measured in that
+// font are the ones on screen.
+TEST_F(Log, HexDumpColumnsLineUpOnScreen) {
+  HWND terminal = Open();
+  ASSERT_NE(terminal, nullptr);
+  FarEnd cable(far_);
+  ASSERT_TRUE(cable.ok()) << cable.error();
+  ASSERT_TRUE(app_.Send(kClearScreen));
+  ASSERT_TRUE(app_.Send(kHexDump));
+  const std::string data = Bytes("\x11\x11\x11\x11\x11\x11\x11\x11\x11\x11\x11\x11\x11\x11\x11\x11"
+                                 "\xDD\xDD\xDD\xDD\xDD\xDD\xDD\xDD\xDD\xDD\xDD\xDD\xDD\xDD\xDD\xDD" "WWWW");
+  ASSERT_TRUE(cable.Write(data));
+  const std::vector<std::string> want = DumpRows(0, data);
+  ASSERT_TRUE(WaitUntil([&] { return Filled(terminal) == want; }, 3000)) << app_.Screen(terminal);
+  std::string difference;
+  ASSERT_TRUE(WaitUntil([&] { return (difference = CompareLines(terminal, app_.Rows(terminal))).empty(); }, 3000))
+      << difference;
+  // The character column begins at column 59 of every dump row.
+  for (const std::string& row : want) {
+    EXPECT_EQ(ColumnX(row, 59), ColumnX(want[0], 59))
+        << "the character column of \"" << row << "\" begins " << ColumnX(row, 59) - ColumnX(want[0], 59)
+        << " pixels from that of \"" << want[0] << "\"";
+  }
 }
 
 // --- Time Stamps ----------------------------------------------------------------
