@@ -26,6 +26,12 @@ come, so that the two are compared on the same data in one run, alternated
 against drift. After each round the program's Port Statistics dialog is read:
 with the check off nothing may have been checked; with it on and the pattern
 as data, nearly every byte must have been checked and none found faulty.
+
+--log off,on does the same with the program's Log To File (command 229).
+After each round its log file kOM5.log is read: with the switch off there is
+none; with it on it ends with CLOSE (it begins with RX: the switch goes on
+after the port opened) and its RX entries, joined, are the bytes sent as the
+terminal spells them.
 """
 import argparse
 import json
@@ -57,6 +63,11 @@ MiB = 1048576
 # Menu commands and the Port Statistics controls read after a round.
 CHECK_TEST_DATA = 225
 PORT_STATISTICS = 226
+LOG_TO_FILE = 229
+# The program-wide switches a run can compare off against on: command, name,
+# and how close on must come to off in CPU per MiB.
+SWITCHES = {"check": (CHECK_TEST_DATA, "Check Test Data", 0.05),
+            "log": (LOG_TO_FILE, "Log To File", 0.10)}
 STAT_IDS = {"received": 401, "checked": 403, "good": 404, "missing": 405, "corrupted": 406,
             "extra": 407, "unchecked": 416}
 PATTERN_LETTERS = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
@@ -315,9 +326,9 @@ def drain(fds, back, seconds):
                 pass
 
 
-def run_round(args, kind, peers, data, mode=None, name=None):
-    """One round; mode "on" or "off" switches Check Test Data before the bytes
-    come (None: the switch is left alone and not read back)."""
+def run_round(args, kind, peers, data, mode=None, name=None, switch="check"):
+    """One round; mode "on" or "off" sets the program's switch ("check" or
+    "log") before the bytes come (None: it is left alone and not read back)."""
     work = os.path.join(PERF_DIR, "peers", name or kind)
     subprocess.call(["rm", "-rf", work])
     os.makedirs(work)
@@ -325,14 +336,17 @@ def run_round(args, kind, peers, data, mode=None, name=None):
     with open(sent, "wb") as f:
         f.write(data)
     procs = Procs()
-    res = {"data": kind, "bytes": args.bytes, "rate": args.rate, "peers": {}, "check_mode": mode}
+    res = {"data": kind, "bytes": args.bytes, "rate": args.rate, "peers": {}, "switch": switch,
+           "mode": mode}
+    if switch == "check":
+        res["check_mode"] = mode
     try:
-        return run_round_in(args, kind, peers, work, data, procs, res, mode)
+        return run_round_in(args, kind, peers, work, data, procs, res, mode, switch)
     finally:
         procs.stop_all()
 
 
-def run_round_in(args, kind, peers, work, data, procs, res, mode):
+def run_round_in(args, kind, peers, work, data, procs, res, mode, switch):
     displays = {}
     for p in ("putty", "xterm"):
         if p in peers:
@@ -370,10 +384,11 @@ def run_round_in(args, kind, peers, work, data, procs, res, mode):
         if args.window == "min":
             plixctl(work, "minimize")
         if mode == "on":
-            rc, text = plixctl(work, "command", CHECK_TEST_DATA)
+            command, title, _ = SWITCHES[switch]
+            rc, text = plixctl(work, "command", command)
             if rc != 0:
-                raise RuntimeError("Check Test Data was not switched on: " + text)
-        if mode is not None:
+                raise RuntimeError(title + " was not switched on: " + text)
+        if mode is not None and switch == "check":
             # The status bar shows the check's figures only while it is on.
             rc, bar = plixctl(work, "status")
             if rc != 0 or ("checked " in bar) != (mode == "on"):
@@ -499,7 +514,7 @@ def run_round_in(args, kind, peers, work, data, procs, res, mode):
     res["wine_others_each"] = {cmdline(p).strip(): c1["others"].get(p, 0) - c0["others"].get(p, 0) for p in others}
     if plix:
         res["boxes_after"] = plixctl(work, "boxes")[1].strip()
-        if mode is not None:
+        if mode is not None and switch == "check":
             res["status_bar_after"] = plixctl(work, "status")[1].strip()
             res["check_test_data"] = read_statistics(work, mode, kind, len(data))
         plixctl(work, "quit")
@@ -507,6 +522,9 @@ def run_round_in(args, kind, peers, work, data, procs, res, mode):
             plix.wait(timeout=20)
         except subprocess.TimeoutExpired:
             stop(plix.pid, "plix32.exe")
+        if mode is not None and switch == "log":
+            # Read once the program has ended: the CLOSE is written at the close.
+            res["log_to_file"] = read_log(os.path.join(work, "kOM5.log"), mode, data)
         time.sleep(1)
         b0, bt0 = cpu_seconds(WINESERVER_PID), time.monotonic()
         time.sleep(args.baseline)
@@ -568,6 +586,56 @@ def read_statistics(work, mode, kind, sent):
     return {"ok": not why, "figures": fig, "text": text + ("" if not why else " -- WRONG: " + "; ".join(why))}
 
 
+def spelled(data):
+    """The bytes as the terminal and the log spell them: CR and LF by name,
+    other bytes below 20H or above 80H as <%xH>, the rest as themselves."""
+    table = [("<%xH>" % b).encode() if b < 0x20 or b > 0x80 else bytes([b]) for b in range(256)]
+    table[13], table[10] = b"<CR>", b"<LF>"
+    return b"".join(table[b] for b in data)
+
+
+def read_log(path, mode, data):
+    """The program's log file after a round: none with Log To File off; with it
+    on, only RX entries and a CLOSE at the end (the switch went on after the
+    open), the RX entries joined equal to the bytes sent, spelled. Returns a
+    dict with ok, size and text."""
+    try:
+        with open(path, "rb") as f:
+            log = f.read()
+    except OSError:
+        log = None
+    if mode == "off":
+        ok = log is None
+        return {"ok": ok, "size": 0 if log is None else len(log),
+                "text": "no log file" if ok else "WRONG: a log file of %d bytes with the switch off" % len(log)}
+    if log is None:
+        return {"ok": False, "size": 0, "text": "WRONG: no log file with the switch on"}
+    lines = log.split(b"\r\n")
+    why = []
+    if lines[-1] != b"":
+        why.append("the last line has no CR LF")
+    lines = lines[:-1]
+    kinds, rx = [], []
+    for line in lines:
+        # "2026-12-10 14:03:07.250 COM5 RX text"
+        words = line.split(b" ", 4)
+        if len(words) < 4 or words[2] != b"COM5":
+            why.append("not a log line: %r" % line[:80])
+            break
+        kinds.append(words[3])
+        if words[3] == b"RX":
+            rx.append(words[4] if len(words) > 4 else b"")
+    if not kinds or kinds[-1] != b"CLOSE" or any(k != b"RX" for k in kinds[:-1]):
+        why.append("not RX entries and a CLOSE: %s" % " ".join(sorted(set(k.decode() for k in kinds))))
+    want = spelled(data)
+    got = b"".join(rx)
+    if got != want:
+        first = next((i for i, (a, b) in enumerate(zip(got, want)) if a != b), min(len(got), len(want)))
+        why.append("RX entries hold %d spelled bytes of %d, first difference at %d" % (len(got), len(want), first))
+    text = "%d bytes, %d entries (%d RX)" % (len(log), len(lines), len(rx))
+    return {"ok": not why, "size": len(log), "text": text + ("" if not why else " -- WRONG: " + "; ".join(why))}
+
+
 def check(peer, path, data):
     """Compares a peer's capture with the bytes sent; returns (ok, text)."""
     if path is None:
@@ -591,10 +659,10 @@ def check(peer, path, data):
 
 def print_round(res):
     mb = res["bytes"] / MiB
-    mode = res.get("check_mode")
+    mode = res.get("mode")
     print("\n== data: %s%s, %d bytes paced at %d B/s to %d cables at once; written in %.1f s, "
           "all captured after %.1f s; load %s at the start, %s at the end"
-          % (res["data"], ", Check Test Data " + mode if mode else "", res["bytes"], res["rate"],
+          % (res["data"], ", %s %s" % (SWITCHES[res["switch"]][1], mode) if mode else "", res["bytes"], res["rate"],
              len(res["peers"]), res["sent_s"], res["elapsed_s"], res["load"][0], res["load"][1]))
     if "program_window" in res:
         print("program's terminal: %s; PuTTY and xterm: 80x%d" % (res["program_window"], res["rows"]))
@@ -631,6 +699,8 @@ def print_round(res):
     if "check_test_data" in res:
         print("program's Port Statistics: " + res["check_test_data"]["text"])
         print("status bar before: %s; after: %s" % (res["status_bar_before"], res["status_bar_after"]))
+    if "log_to_file" in res:
+        print("program's log file: " + res["log_to_file"]["text"])
     if "perf" in res:
         print("perf: share of samples of plix32.exe and wineserver, by process and shared object:")
         print("\n".join(res["perf"]))
@@ -648,6 +718,9 @@ def main():
                     help="off and on, comma-separated: one round per entry for each data kind, with the "
                          "program's Check Test Data off or on (e.g. off,on,off,on); its Port Statistics "
                          "are read after each. Default: one round, the switch left alone")
+    ap.add_argument("--log", default="",
+                    help="off and on, as --check, for the program's Log To File; its log file is "
+                         "checked after each round. Not together with --check")
     ap.add_argument("--peers", default=",".join(PEERS), help="default " + ",".join(PEERS))
     ap.add_argument("--window", choices=("normal", "min"), default="normal",
                     help="min minimizes the program's window: nothing is drawn (to attribute cost)")
@@ -665,9 +738,12 @@ def main():
     kinds = [k for k in args.data.split(",") if k]
     if bad or not peers or not kinds or any(k not in DATA_KINDS for k in kinds):
         ap.error("unknown peer or data kind")
-    modes = [m for m in args.check.split(",") if m]
+    if args.check and args.log:
+        ap.error("--check and --log compare one switch each: give one of them")
+    switch = "log" if args.log else "check"
+    modes = [m for m in (args.log or args.check).split(",") if m]
     if any(m not in ("off", "on") for m in modes) or (modes and "program" not in peers):
-        ap.error("--check takes off and on, and needs the program among the peers")
+        ap.error("--check and --log take off and on, and need the program among the peers")
 
     with open("/proc/loadavg") as f:
         load0 = f.read().split()[:3]
@@ -676,14 +752,16 @@ def main():
     for kind in kinds:
         data = make_data(kind, args.bytes)  # the same bytes for every round of a kind
         for i, mode in enumerate(modes or [None]):
-            name = "%s-%d-%s" % (kind, i + 1, mode) if mode else kind
-            res = run_round(args, kind, peers, data, mode, name)
+            name = "%s-%d-%s%s" % (kind, i + 1, "log-" if switch == "log" else "", mode) if mode else kind
+            res = run_round(args, kind, peers, data, mode, name, switch)
             res["round"] = name
             print_round(res)
             results.append(res)
             if not all(d["check"][0] and d["captured_after_s"] is not None for d in res["peers"].values()):
                 status = 1
             if not res.get("check_test_data", {"ok": True})["ok"]:
+                status = 1
+            if not res.get("log_to_file", {"ok": True})["ok"]:
                 status = 1
     with open("/proc/loadavg") as f:
         load1 = f.read().split()[:3]
@@ -698,17 +776,23 @@ def main():
             print("%-16s" % res["round"] + "".join("%22.3f" % (res["peers"][p]["cpu"] / mb)
                                                     for p in PEERS if p in peers))
     if "off" in modes and "on" in modes:
-        print_check_summary(results, kinds)
-    print("all captures equal the bytes sent" if status == 0 else "SOME CAPTURES DIFFER OR ARE INCOMPLETE")
-    if modes:
+        print_switch_summary(results, kinds, switch)
+    print("all captures equal the bytes sent" if all(
+        all(d["check"][0] and d["captured_after_s"] is not None for d in r["peers"].values()) for r in results)
+        else "SOME CAPTURES DIFFER OR ARE INCOMPLETE")
+    if modes and switch == "check":
         print("Port Statistics as expected after every round" if all(
             r["check_test_data"]["ok"] for r in results) else "PORT STATISTICS WRONG IN SOME ROUND")
+    if modes and switch == "log":
+        print("log file as expected after every round" if all(
+            r["log_to_file"]["ok"] for r in results) else "LOG FILE WRONG IN SOME ROUND")
     return status
 
 
-def print_check_summary(results, kinds):
-    """The program's CPU per MiB with Check Test Data on against off, per data kind."""
-    print("\nCheck Test Data, the program's CPU s per MiB (plix32.exe + wineserver - no-program rate + Xvfb; "
+def print_switch_summary(results, kinds, switch):
+    """The program's CPU per MiB with the switch on against off, per data kind."""
+    _, title, target = SWITCHES[switch]
+    print("\n%s, the program's CPU s per MiB" % title + " (plix32.exe + wineserver - no-program rate + Xvfb; "
           "plix32.exe alone in brackets):")
     for kind in kinds:
         rounds = [r for r in results if r["data"] == kind]
@@ -717,9 +801,9 @@ def print_check_summary(results, kinds):
         for r in rounds:
             mb = r["bytes"] / MiB
             d = r["peers"]["program"]
-            per[r["check_mode"]].append(d["cpu"] / mb)
-            own[r["check_mode"]].append(dict(d["parts"])["plix32.exe"] / mb)
-            print("  %-18s %-3s %7.3f  (%.3f)" % (r["round"], r["check_mode"], d["cpu"] / mb,
+            per[r["mode"]].append(d["cpu"] / mb)
+            own[r["mode"]].append(dict(d["parts"])["plix32.exe"] / mb)
+            print("  %-18s %-3s %7.3f  (%.3f)" % (r["round"], r["mode"], d["cpu"] / mb,
                                                   dict(d["parts"])["plix32.exe"] / mb))
         off, on = sum(per["off"]) / len(per["off"]), sum(per["on"]) / len(per["on"])
         own_off, own_on = sum(own["off"]) / len(own["off"]), sum(own["on"]) / len(own["on"])
@@ -729,9 +813,9 @@ def print_check_summary(results, kinds):
         spread = [max(v) / min(v) - 1 for v in per.values() if len(v) > 1 and min(v) > 0]
         if spread:
             print("  spread between rounds of the same setting: up to %.1f%%" % (100 * max(spread)))
-        verdict = "holds" if abs(ratio - 1) <= 0.05 else "MISSED" if ratio > 1 else \
-            "on cheaper by more than 5%: noise larger than the target"
-        print("  target on within 5%% of off: %s (%+.1f%%)" % (verdict, 100 * (ratio - 1)))
+        verdict = "holds" if abs(ratio - 1) <= target else "MISSED" if ratio > 1 else \
+            "on cheaper by more than %d%%: noise larger than the target" % round(100 * target)
+        print("  target on within %d%% of off: %s (%+.1f%%)" % (round(100 * target), verdict, 100 * (ratio - 1)))
 
 
 if __name__ == "__main__":

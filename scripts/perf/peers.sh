@@ -9,11 +9,12 @@
 #
 #   scripts/perf/peers.sh [--data text,random,cr,pattern] [--bytes N] [--rate N]
 #                         [--peers program,putty,xterm,picocom] [--window min]
-#                         [--check off,on,off,on] [--save 0] [--perf] [--shots]
+#                         [--check off,on,off,on | --log off,on] [--save 0] [--perf] [--shots]
 #                         ... (--help lists all)
 #
 # --check runs one round per entry with the program's Check Test Data off or
-# on, and reads its Port Statistics after each round.
+# on, and reads its Port Statistics after each round. --log does the same with
+# Log To File, and checks the program's log file after each round.
 #
 # This wrapper builds the program (PLIX_EXE overrides it), sets up Wine and
 # the cables through lib.sh; scripts/perf/peers.py does the rest. Results are

@@ -182,47 +182,7 @@ std::vector<std::string> ExpectedRows(const std::string& bytes, size_t keep) {
 // without anti-aliasing, the bottom line first (the line above it reaches a
 // little into its band). Only the bottom band [top, top + 14) is compared.
 Capture ReferenceBottomLines(const std::string& above, const std::string& bottom, int width, int top) {
-  Capture out;
-  const int height = top + 20;
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
-  RECT all = {0, 0, width, height};
-  FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOW));
-  LOGFONTA system = {};
-  GetObjectA(GetStockObject(SYSTEM_FONT), sizeof system, &system);
-  system.lfQuality = NONANTIALIASED_QUALITY;
-  HFONT font = CreateFontIndirectA(&system);
-  HGDIOBJ oldFont = SelectObject(dc, font);
-  SetBkMode(dc, TRANSPARENT);
-  SetBkColor(dc, RGB(255, 255, 255));
-  SetTextColor(dc, RGB(0, 0, 0));
-  for (int line = 0; line < 2; ++line) {
-    const std::string& text = line == 0 ? bottom : above;
-    int y = top - 14 * line;
-    RECT band = {10, y, 1600, y + 14};
-    ExtTextOutA(dc, 10, y, ETO_OPAQUE, &band, text.c_str(), static_cast<UINT>(text.size()), nullptr);
-  }
-  GdiFlush();
-  out.width = width;
-  out.height = height;
-  const auto* p = static_cast<const uint32_t*>(bits);
-  out.pixels.assign(p, p + static_cast<size_t>(width) * height);
-  for (uint32_t& pixel : out.pixels) pixel &= 0xFFFFFF;
-  SelectObject(dc, oldFont);
-  DeleteObject(font);
-  SelectObject(dc, oldBitmap);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
-  return out;
+  return ReferenceLines({above, bottom}, top - 14, width, top + 20);
 }
 
 TEST_F(PlixExe, ShowsAndCapturesAMebibyteWithTheWindowShown) {

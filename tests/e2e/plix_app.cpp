@@ -526,6 +526,49 @@ bool CaptureClient(HWND window, Capture* out) {
   return ok;
 }
 
+Capture ReferenceLines(const std::vector<std::string>& lines, int firstTop, int width, int height) {
+  Capture out;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+  RECT all = {0, 0, width, height};
+  FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOW));
+  LOGFONTA system = {};
+  GetObjectA(GetStockObject(SYSTEM_FONT), sizeof system, &system);
+  system.lfQuality = NONANTIALIASED_QUALITY;
+  HFONT font = CreateFontIndirectA(&system);
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  SetBkColor(dc, RGB(255, 255, 255));
+  SetTextColor(dc, RGB(0, 0, 0));
+  for (size_t i = lines.size(); i-- > 0;) {
+    const std::string& text = lines[i];
+    const int y = firstTop + 14 * static_cast<int>(i);
+    RECT band = {10, y, 1600, y + 14};
+    ExtTextOutA(dc, 10, y, ETO_OPAQUE, &band, text.c_str(), static_cast<UINT>(text.size()), nullptr);
+  }
+  GdiFlush();
+  out.width = width;
+  out.height = height;
+  const auto* p = static_cast<const uint32_t*>(bits);
+  out.pixels.assign(p, p + static_cast<size_t>(width) * height);
+  for (uint32_t& pixel : out.pixels) pixel &= 0xFFFFFF;
+  SelectObject(dc, oldFont);
+  DeleteObject(font);
+  SelectObject(dc, oldBitmap);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return out;
+}
+
 FarEnd::FarEnd(const std::string& name) {
   std::string path = "\\\\.\\" + name;
   handle_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);

@@ -149,6 +149,12 @@ struct Capture {
 bool CaptureClient(HWND window, Capture* out);
 constexpr uint32_t Rgb(int r, int g, int b) { return (uint32_t(r) << 16) | (uint32_t(g) << 8) | uint32_t(b); }
 
+// Terminal lines as the program draws them, in a picture `width` by `height`:
+// lines[i] at y = firstTop + 14 * i in a white band from x 10 to 1600, black
+// text in the system font's cell without anti-aliasing, the bottom line drawn
+// first (a line reaches a little into the band below it, as on screen).
+Capture ReferenceLines(const std::vector<std::string>& lines, int firstTop, int width, int height);
+
 // One end of the null-modem cable, opened by the driver.
 class FarEnd {
  public:

@@ -1,7 +1,9 @@
 // Sets plix32.exe up for a screenshot: two ports of one cable open, the test
 // pattern sent for a moment, the windows tiled. With "check" after the file
 // name, Check Test Data is on while the pattern goes back and forth, and the
-// Port Statistics dialog of the active port is left open. Prints READY, then
+// Port Statistics dialog of the active port is left open. With "hexdump",
+// only COM5 is open, with Hex Dump on, and receives from COM6 (opened here)
+// text and binary frames with a Control notice between them. Prints READY, then
 // keeps the program up until the file named by its first argument exists (at
 // most 60 s), and ends it. Used by scripts/lib/screenshot.sh.
 #include <cstdio>
@@ -12,9 +14,72 @@
 #include "msgbox_watcher.h"
 #include "plix_app.h"
 
+namespace {
+
+// The bytes of a literal, NULs included.
+template <size_t N>
+std::string Bytes(const char (&literal)[N]) {
+  return std::string(literal, N - 1);
+}
+
+// COM5 alone, tiled to fill the frame, Hex Dump on; COM6 sends a greeting, a
+// binary frame, then (after the Control notice) a reply with escape
+// sequences and the bytes at the edges of the printable range.
+bool HexDumpScene(PlixApp& app, MessageBoxWatcher& boxes) {
+  FarEnd cable("COM6");
+  if (!cable.ok()) {
+    std::fprintf(stderr, "plix_screenshot: cannot open COM6: %lu\n", cable.error());
+    return false;
+  }
+  app.Command(504);
+  HWND terminal = app.WaitForTerminal("COM5", 5000);
+  if (terminal == nullptr) {
+    std::fprintf(stderr, "plix_screenshot: COM5 did not open\n");
+    return false;
+  }
+  boxes.WaitFor(1, 3000);
+  app.Send(216);  // Clear Screen: the dump from the first row
+  app.Send(231);  // Hex Dump
+  const std::string parts[] = {
+      "AT+CSQ\r\n",
+      "+CSQ: 21,99\r\n\r\nOK\r\n",
+      // A register read answered: address, function, count, ten registers, CRC.
+      Bytes("\x01\x03\x14\x00\x64\x00\xC8\x01\x2C\x01\x90\x01\xF4\x02\x58\x02\xBC\x03\x20\x03\x84\x03\xE8"
+            "\x5B\x1F"),
+      // After the notice:
+      Bytes("\x1b[1mtemp=21.5\xb0" "C\x1b[0m\r\n\x00\x7f\x80\xff\x02STATUS OK\x03"),
+      "AT+GMR\r\nRev 1.2.3 (build 2026-12-10)\r\nOK\r\n",
+  };
+  const int noticeBefore = 3;
+  size_t before = 0, after = 0;  // bytes before and after the notice
+  for (int i = 0; i < 5; i++) {
+    if (i == noticeBefore) app.Send(218);  // Escape(SETXON): its notice between the dump rows
+    cable.Write(parts[i]);
+    (i < noticeBefore ? before : after) += parts[i].size();
+    // Each part read before the next, so that the notice falls where it was
+    // sent; after it the dump goes on in a row of its own.
+    const size_t rows = (before + 15) / 16 + (i >= noticeBefore ? 1 + (after + 15) / 16 : 0);
+    WaitUntil(
+        [&] {
+          size_t filled = 0;
+          for (const std::string& row : app.Rows(terminal)) filled += row.empty() ? 0 : 1;
+          return filled >= rows;
+        },
+        3000);
+  }
+  app.Command(203);  // Tile: the one window fills the frame
+  Sleep(1000);       // the windows repaint after the tiling
+  for (const std::string& row : app.Rows(terminal))
+    if (!row.empty()) std::printf("row: %s\n", row.c_str());
+  for (const std::string& text : boxes.Texts()) std::printf("box: %s\n", text.c_str());
+  return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: plix_screenshot DONE-FILE [check]\n");
+    std::fprintf(stderr, "usage: plix_screenshot DONE-FILE [check|hexdump]\n");
     return 2;
   }
   std::string exe = EnvOr("PLIX_EXE", "build\\win64\\plix32.exe");
@@ -33,6 +98,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   MessageBoxWatcher boxes(app.pid());  // the modem status box of each port
+  if (argc > 2 && std::string(argv[2]) == "hexdump") {
+    if (!HexDumpScene(app, boxes)) return 1;
+    std::printf("READY\n");
+    std::fflush(stdout);
+    WaitUntil([&] { return GetFileAttributesA(argv[1]) != INVALID_FILE_ATTRIBUTES; }, 60000);
+    return app.CloseAndWait(10000) == 0 ? 0 : 1;
+  }
   HWND terminals[2] = {};
   for (int i = 0; i < 2; i++) {
     const char* port = i == 0 ? "COM5" : "COM6";
