@@ -526,7 +526,15 @@ bool CaptureClient(HWND window, Capture* out) {
   return ok;
 }
 
-Capture ReferenceLines(const std::vector<std::string>& lines, int firstTop, int width, int height) {
+HFONT TerminalFont(bool dumpRow) {
+  LOGFONTA font = {};
+  GetObjectA(GetStockObject(dumpRow ? ANSI_FIXED_FONT : SYSTEM_FONT), sizeof font, &font);
+  font.lfQuality = NONANTIALIASED_QUALITY;
+  return CreateFontIndirectA(&font);
+}
+
+Capture ReferenceLines(const std::vector<std::string>& lines, int firstTop, int width, int height,
+                       const std::vector<bool>& dump) {
   Capture out;
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -541,16 +549,15 @@ Capture ReferenceLines(const std::vector<std::string>& lines, int firstTop, int 
   HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
   RECT all = {0, 0, width, height};
   FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOW));
-  LOGFONTA system = {};
-  GetObjectA(GetStockObject(SYSTEM_FONT), sizeof system, &system);
-  system.lfQuality = NONANTIALIASED_QUALITY;
-  HFONT font = CreateFontIndirectA(&system);
+  HFONT font = TerminalFont(false);
+  HFONT dumpFont = TerminalFont(true);
   HGDIOBJ oldFont = SelectObject(dc, font);
   SetBkMode(dc, TRANSPARENT);
   SetBkColor(dc, RGB(255, 255, 255));
   SetTextColor(dc, RGB(0, 0, 0));
   for (size_t i = lines.size(); i-- > 0;) {
     const std::string& text = lines[i];
+    SelectObject(dc, i < dump.size() && dump[i] ? dumpFont : font);
     const int y = firstTop + 14 * static_cast<int>(i);
     RECT band = {10, y, 1600, y + 14};
     ExtTextOutA(dc, 10, y, ETO_OPAQUE, &band, text.c_str(), static_cast<UINT>(text.size()), nullptr);
@@ -562,6 +569,7 @@ Capture ReferenceLines(const std::vector<std::string>& lines, int firstTop, int 
   out.pixels.assign(p, p + static_cast<size_t>(width) * height);
   for (uint32_t& pixel : out.pixels) pixel &= 0xFFFFFF;
   SelectObject(dc, oldFont);
+  DeleteObject(dumpFont);
   DeleteObject(font);
   SelectObject(dc, oldBitmap);
   DeleteObject(bitmap);

@@ -153,7 +153,12 @@ constexpr uint32_t Rgb(int r, int g, int b) { return (uint32_t(r) << 16) | (uint
 // lines[i] at y = firstTop + 14 * i in a white band from x 10 to 1600, black
 // text in the system font's cell without anti-aliasing, the bottom line drawn
 // first (a line reaches a little into the band below it, as on screen).
-Capture ReferenceLines(const std::vector<std::string>& lines, int firstTop, int width, int height);
+// Lines with `dump[i]` set are Hex Dump rows, drawn in the fixed-pitch font.
+Capture ReferenceLines(const std::vector<std::string>& lines, int firstTop, int width, int height,
+                       const std::vector<bool>& dump = {});
+// The fonts the terminal draws with, without anti-aliasing: the system font
+// for its rows, the fixed-pitch one for Hex Dump rows. The caller deletes it.
+HFONT TerminalFont(bool dumpRow);
 
 // One end of the null-modem cable, opened by the driver.
 class FarEnd {
