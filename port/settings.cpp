@@ -4,6 +4,7 @@
 // change the remembered copy, and nothing reaches a driver.
 #include <cstdio>
 
+#include "app/globals.h"
 #include "port/comport.h"
 
 // After a failed call: true if it is a refusal to report, with its error
@@ -33,9 +34,10 @@ BOOL ComPort::GiveState(DCB* state) {
   // Taken by the driver, or kept for the device's return.
   saved.dcb = *state;
   saved.dcbKnown = 1;
-  LogText(LogKind::kSet, DescribeLine(state->BaudRate, state->ByteSize, state->Parity, state->StopBits,
-                                      static_cast<int>(state->fRtsControl), static_cast<int>(state->fDtrControl))
-                             .c_str());
+  if (g_app.logToFile)
+    LogText(LogKind::kSet, DescribeLine(state->BaudRate, state->ByteSize, state->Parity, state->StopBits,
+                                        static_cast<int>(state->fRtsControl), static_cast<int>(state->fDtrControl))
+                               .c_str());
   return TRUE;
 }
 

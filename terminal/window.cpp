@@ -33,10 +33,12 @@ LRESULT OnCreate(HWND window, LPARAM lParam) {
   SetWindowTextA(window, port->portName);
   port->AddText("<Port Opened>", 0);
   // The line the port was opened with, as read from the driver.
-  const DCB& line = port->recovery.saved.dcb;
-  port->LogText(LogKind::kOpen, DescribeLine(line.BaudRate, line.ByteSize, line.Parity, line.StopBits,
-                                             static_cast<int>(line.fRtsControl), static_cast<int>(line.fDtrControl))
-                                    .c_str());
+  if (g_app.logToFile) {
+    const DCB& line = port->recovery.saved.dcb;
+    port->LogText(LogKind::kOpen, DescribeLine(line.BaudRate, line.ByteSize, line.Parity, line.StopBits,
+                                               static_cast<int>(line.fRtsControl), static_cast<int>(line.fDtrControl))
+                                      .c_str());
+  }
   SetFocus(window);
   return 0;
 }
