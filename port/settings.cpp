@@ -16,40 +16,41 @@ bool ComPort::Refused() {
   return true;
 }
 
-BOOL ComPort::ReadState(DCB* out) {
-  SavedSettings& saved = recovery.saved;
-  if (Lost()) {
-    if (saved.dcbKnown) *out = saved.dcb;
+namespace {
+
+// While the device is lost, the kept copy (left alone if there is none);
+// otherwise the driver's value, which is then kept.
+template <typename T>
+BOOL ReadKept(bool lost, HANDLE handle, BOOL(WINAPI* get)(HANDLE, T*), T* out, T* kept, int* known) {
+  if (lost) {
+    if (*known) *out = *kept;
     return TRUE;
   }
-  if (!GetCommState(handle, out)) return FALSE;
-  saved.dcb = *out;
-  saved.dcbKnown = 1;
+  if (!get(handle, out)) return FALSE;
+  *kept = *out;
+  *known = 1;
   return TRUE;
 }
 
+}  // namespace
+
+BOOL ComPort::ReadState(DCB* out) {
+  return ReadKept(Lost(), handle, GetCommState, out, &recovery.saved.dcb, &recovery.saved.dcbKnown);
+}
+
+BOOL ComPort::ReadTimeouts(COMMTIMEOUTS* out) {
+  return ReadKept(Lost(), handle, GetCommTimeouts, out, &recovery.saved.timeouts, &recovery.saved.timeoutsKnown);
+}
+
+// A value given while lost, or taken by the driver, is kept for the device's return.
 BOOL ComPort::GiveState(DCB* state) {
-  SavedSettings& saved = recovery.saved;
   if (!Lost() && !SetCommState(handle, state) && Refused()) return FALSE;
-  // Taken by the driver, or kept for the device's return.
-  saved.dcb = *state;
-  saved.dcbKnown = 1;
+  recovery.saved.dcb = *state;
+  recovery.saved.dcbKnown = 1;
   if (g_app.logToFile)
     LogText(LogKind::kSet, DescribeLine(state->BaudRate, state->ByteSize, state->Parity, state->StopBits,
                                         static_cast<int>(state->fRtsControl), static_cast<int>(state->fDtrControl))
                                .c_str());
-  return TRUE;
-}
-
-BOOL ComPort::ReadTimeouts(COMMTIMEOUTS* out) {
-  SavedSettings& saved = recovery.saved;
-  if (Lost()) {
-    if (saved.timeoutsKnown) *out = saved.timeouts;
-    return TRUE;
-  }
-  if (!GetCommTimeouts(handle, out)) return FALSE;
-  saved.timeouts = *out;
-  saved.timeoutsKnown = 1;
   return TRUE;
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/globals.h"
+#include "core/spelling.h"
 #include "port/comport.h"
 
 void ComPort::AdvanceRow() {
@@ -19,7 +20,6 @@ void ComPort::AdvanceRow() {
 }
 
 namespace {
-const char kHexDigits[] = "0123456789abcdef";
 
 // The time for the stamps of one call, read when the first row needs it.
 struct StampClock {
@@ -65,28 +65,25 @@ void ComPort::PutText(const unsigned char* bytes, int count) {
     row.changed = 1;
     if (++cursorColumn >= kScreenColumns) AdvanceRow();
   };
+  // The spelling is the log's too (core/spelling.h).
+  auto spell = [&put](unsigned char b) {
+    char spelled[kSpelledMax];
+    const int n = SpellByte(b, spelled);
+    for (int k = 0; k < n; k++) put(spelled[k]);
+  };
   for (int i = 0; i < count; i++) {
-    unsigned b = bytes[i];
+    const unsigned char b = bytes[i];
     if (b == 0x0A) {
       AdvanceRow();
-      if (g_app.showCrLf) {
-        put('<'); put('L'); put('F'); put('>');
-      }
+      if (g_app.showCrLf) spell(b);
     } else if (b == 0x0D) {
-      if (g_app.showCrLf) {
-        put('<'); put('C'); put('R'); put('>');
-      }
+      if (g_app.showCrLf) spell(b);
       // The row is not emptied: what follows overwrites it from its start
       // (after its stamp).
       cursorColumn = modes.rowStamped ? kRowStampWidth : 0;
       screenRows[cursorRow].changed = 1;
     } else if (b < 0x20 || b > 0x80) {
-      // "<%xH>": lowercase hexadecimal without leading zeros.
-      put('<');
-      if (b >= 0x10) put(kHexDigits[b >> 4]);
-      put(kHexDigits[b & 0xF]);
-      put('H');
-      put('>');
+      spell(b);
     } else {
       put(static_cast<char>(b));
     }

@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "app/globals.h"
@@ -35,6 +37,14 @@ class ScratchDirectory {
   std::string path_;
   char previous_[4096] = {};
 };
+
+// A file's whole content ("" when it cannot be read).
+inline std::string FileText(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
 
 class FakeWinTest : public ::testing::Test {
  protected:

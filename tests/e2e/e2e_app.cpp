@@ -375,25 +375,9 @@ constexpr uint32_t kLit = Rgb(128, 255, 128), kUnlit = Rgb(192, 192, 192);
 // green with its label in capitals when lit, grey with it in lower case when
 // not, label in black in the system font, centred at the top; nothing else.
 Capture ReferenceLamps(const bool lit[5]) {
-  Capture out;
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = kStripWidth;
-  info.bmiHeader.biHeight = -kStripHeight;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
-  RECT all = {0, 0, kStripWidth, kStripHeight};
-  FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOW));
-  // The terminal's font: the system font's face and cell, drawn without anti-aliasing.
-  LOGFONTA system = {};
-  GetObjectA(GetStockObject(SYSTEM_FONT), sizeof system, &system);
-  system.lfQuality = NONANTIALIASED_QUALITY;
-  HFONT font = CreateFontIndirectA(&system);
+  Canvas canvas(kStripWidth, kStripHeight);
+  HDC dc = canvas.dc();
+  HFONT font = TerminalFont(false);
   HGDIOBJ oldFont = SelectObject(dc, font);
   SelectObject(dc, GetStockObject(BLACK_PEN));
   for (int i = 0; i < 5; ++i) {
@@ -409,17 +393,9 @@ Capture ReferenceLamps(const bool lit[5]) {
     SetTextColor(dc, RGB(0, 0, 0));
     DrawTextA(dc, label.c_str(), -1, &box, DT_CENTER);
   }
-  GdiFlush();
-  out.width = kStripWidth;
-  out.height = kStripHeight;
-  const auto* p = static_cast<const uint32_t*>(bits);
-  out.pixels.assign(p, p + kStripWidth * kStripHeight);
-  for (uint32_t& pixel : out.pixels) pixel &= 0xFFFFFF;
+  Capture out = canvas.Take();
   SelectObject(dc, oldFont);
   DeleteObject(font);
-  SelectObject(dc, oldBitmap);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
   return out;
 }
 

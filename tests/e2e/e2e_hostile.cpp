@@ -25,12 +25,6 @@ constexpr int kClose = 200, kSaveToDisk = 212;
 constexpr int kPortNameEdit = 370;
 const char kModemBox[] = "GetCommModemStatus Error:50";
 
-size_t Occurrences(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++n;
-  return n;
-}
-
 std::string Joined(const std::vector<std::string>& texts) {
   std::string out;
   for (const std::string& t : texts) out += "[" + t + "] ";

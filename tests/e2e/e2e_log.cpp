@@ -127,6 +127,12 @@ class Log : public ProgramTest {
     }
     return terminal;
   }
+  // COM5 open with an empty screen and Hex Dump on; null if any step failed.
+  HWND OpenDumping() {
+    HWND terminal = Open();
+    if (terminal == nullptr || !app_.Send(kClearScreen) || !app_.Send(kHexDump)) return nullptr;
+    return terminal;
+  }
 
   // The rows that hold something, oldest first.
   std::vector<std::string> Filled(HWND terminal) const {
@@ -440,12 +446,10 @@ std::string CompareLines(HWND terminal, const std::vector<std::string>& rows) {
 }
 
 TEST_F(Log, HexDumpShowsSixteenBytesARowWithNoticesOnRowsOfTheirOwn) {
-  HWND terminal = Open();
+  HWND terminal = OpenDumping();
   ASSERT_NE(terminal, nullptr);
   FarEnd cable(far_);
   ASSERT_TRUE(cable.ok()) << cable.error();
-  ASSERT_TRUE(app_.Send(kClearScreen));
-  ASSERT_TRUE(app_.Send(kHexDump));
 
   // 40 bytes in two writes; the first ends 4 bytes into the second row.
   const std::string data = Bytes("Hello\r\n\x00\x7f\x80\xff" "ABCDEFGHI" "jklmnopqrstuvwxyz~ 0");
@@ -518,12 +522,10 @@ int ColumnX(const std::string& text, size_t column) {
 // The rows are checked against a drawing in the terminal's fonts first, so
 // the widths measured in the dump rows' font are the ones on screen.
 TEST_F(Log, HexDumpColumnsLineUpOnScreen) {
-  HWND terminal = Open();
+  HWND terminal = OpenDumping();
   ASSERT_NE(terminal, nullptr);
   FarEnd cable(far_);
   ASSERT_TRUE(cable.ok()) << cable.error();
-  ASSERT_TRUE(app_.Send(kClearScreen));
-  ASSERT_TRUE(app_.Send(kHexDump));
   const std::string data = Bytes("\x11\x11\x11\x11\x11\x11\x11\x11\x11\x11\x11\x11\x11\x11\x11\x11"
                                  "\xDD\xDD\xDD\xDD\xDD\xDD\xDD\xDD\xDD\xDD\xDD\xDD\xDD\xDD\xDD\xDD" "WWWW");
   ASSERT_TRUE(cable.Write(data));

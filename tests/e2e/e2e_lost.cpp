@@ -28,12 +28,6 @@ const char kCable[] = "lost";
 const char kNearCom[] = "COM13";
 const char kFarCom[] = "COM14";
 
-size_t Occurrences(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
 class Lost : public ProgramTest {
  protected:
   void SetUp() override {
@@ -111,6 +105,16 @@ class Lost : public ProgramTest {
     std::string out;
     EXPECT_TRUE(RunLinuxShell("stty -a -F $WINEPREFIX/cables/lost/near", workdir_, &out, 5000));
     return out;
+  }
+
+  // The number of the newest whole flood line ("L00001234") on screen; 0 if none.
+  long NewestLine(HWND terminal) const {
+    const std::vector<std::string> rows = app_.Rows(terminal);
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+      long number = 0;
+      if (row->size() == 9 && (*row)[0] == 'L' && std::sscanf(row->c_str() + 1, "%ld", &number) == 1) return number;
+    }
+    return 0;
   }
 
   // The status bar's "received N" of the active terminal; -1 if not shown.
@@ -212,6 +216,7 @@ TEST_F(Lost, AHundredLossesUnderAFloodLeakNothingAndCaptureEachLineOnce) {
       FarEnd cable(kFarCom);
       ASSERT_TRUE(cable.ok()) << cable.error();
       std::atomic<bool> stop{false};
+      const long first = sequence + 1;
       std::thread flood([&] {
         while (!stop) {
           char line[32];
@@ -220,10 +225,12 @@ TEST_F(Lost, AHundredLossesUnderAFloodLeakNothingAndCaptureEachLineOnce) {
           ++sequence;
         }
       });
-      Sleep(300);
+      // The loss comes in the middle of the flood, once the program shows this cycle's lines.
+      const bool flowing = WaitUntil([&] { return NewestLine(terminal) >= first + 100; }, 5000);
       ASSERT_TRUE(KillCable(kCable, workdir_));
       stop = true;
       flood.join();
+      ASSERT_TRUE(flowing) << "no line of cycle " << cycle << " on screen: " << app_.Screen(terminal);
     }
     ASSERT_TRUE(WaitForNewest(terminal, "<Port Lost: error ", "<Port Regained after ", 5000))
         << app_.Screen(terminal);

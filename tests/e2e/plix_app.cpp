@@ -3,6 +3,7 @@
 #include <winternl.h>
 
 #include <algorithm>
+#include <utility>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -226,6 +227,12 @@ bool PlixApp::Type(HWND terminal, const std::vector<std::vector<INPUT>>& keystro
     Sleep(30);
   }
   return true;
+}
+
+size_t Occurrences(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++n;
+  return n;
 }
 
 bool PlixApp::Running() const {
@@ -526,6 +533,26 @@ bool CaptureClient(HWND window, Capture* out) {
   return ok;
 }
 
+bool WaitForStillPicture(HWND window, DWORD milliseconds) {
+  Capture before;
+  bool looked = false;
+  DWORD lookedAt = 0;
+  return WaitUntil(
+      [&] {
+        // Two looks a tenth of a second apart: a repaint in progress shows between them.
+        if (looked && GetTickCount() - lookedAt < 100) return false;
+        Capture now;
+        if (!CaptureClient(window, &now)) return false;
+        const bool same = looked && now.width == before.width && now.height == before.height &&
+                          now.pixels == before.pixels;
+        before = std::move(now);
+        looked = true;
+        lookedAt = GetTickCount();
+        return same;
+      },
+      milliseconds);
+}
+
 HFONT TerminalFont(bool dumpRow) {
   LOGFONTA font = {};
   GetObjectA(GetStockObject(dumpRow ? ANSI_FIXED_FONT : SYSTEM_FONT), sizeof font, &font);
@@ -533,9 +560,7 @@ HFONT TerminalFont(bool dumpRow) {
   return CreateFontIndirectA(&font);
 }
 
-Capture ReferenceLines(const std::vector<std::string>& lines, int firstTop, int width, int height,
-                       const std::vector<bool>& dump) {
-  Capture out;
+Canvas::Canvas(int width, int height) : width_(width), height_(height) {
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = width;
@@ -543,12 +568,35 @@ Capture ReferenceLines(const std::vector<std::string>& lines, int firstTop, int 
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+  dc_ = CreateCompatibleDC(nullptr);
+  bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
+  oldBitmap_ = SelectObject(dc_, bitmap_);
   RECT all = {0, 0, width, height};
-  FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOW));
+  FillRect(dc_, &all, GetSysColorBrush(COLOR_WINDOW));
+}
+
+Canvas::~Canvas() {
+  SelectObject(dc_, oldBitmap_);
+  DeleteObject(bitmap_);
+  DeleteDC(dc_);
+}
+
+Capture Canvas::Take() const {
+  GdiFlush();
+  Capture out;
+  out.width = width_;
+  out.height = height_;
+  if (bits_ == nullptr) return out;
+  const auto* p = static_cast<const uint32_t*>(bits_);
+  out.pixels.assign(p, p + static_cast<size_t>(width_) * height_);
+  for (uint32_t& pixel : out.pixels) pixel &= 0xFFFFFF;
+  return out;
+}
+
+Capture ReferenceLines(const std::vector<std::string>& lines, int firstTop, int width, int height,
+                       const std::vector<bool>& dump) {
+  Canvas canvas(width, height);
+  HDC dc = canvas.dc();
   HFONT font = TerminalFont(false);
   HFONT dumpFont = TerminalFont(true);
   HGDIOBJ oldFont = SelectObject(dc, font);
@@ -562,18 +610,10 @@ Capture ReferenceLines(const std::vector<std::string>& lines, int firstTop, int 
     RECT band = {10, y, 1600, y + 14};
     ExtTextOutA(dc, 10, y, ETO_OPAQUE, &band, text.c_str(), static_cast<UINT>(text.size()), nullptr);
   }
-  GdiFlush();
-  out.width = width;
-  out.height = height;
-  const auto* p = static_cast<const uint32_t*>(bits);
-  out.pixels.assign(p, p + static_cast<size_t>(width) * height);
-  for (uint32_t& pixel : out.pixels) pixel &= 0xFFFFFF;
+  Capture out = canvas.Take();
   SelectObject(dc, oldFont);
   DeleteObject(dumpFont);
   DeleteObject(font);
-  SelectObject(dc, oldBitmap);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
   return out;
 }
 

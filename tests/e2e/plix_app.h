@@ -9,6 +9,8 @@
 #include <vector>
 
 std::string EnvOr(const char* name, const char* fallback);
+// How often `what` occurs in `text`, not overlapping.
+size_t Occurrences(const std::string& text, const std::string& what);
 // The absolute form of a path, as Windows resolves it from the current directory.
 std::string FullPath(const std::string& path);
 
@@ -147,7 +149,30 @@ struct Capture {
   uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 bool CaptureClient(HWND window, Capture* out);
+// Waits until the window's client area shows the same pixels in two captures
+// a tenth of a second apart (its repaint is done); false if it did not settle in time.
+bool WaitForStillPicture(HWND window, DWORD milliseconds);
 constexpr uint32_t Rgb(int r, int g, int b) { return (uint32_t(r) << 16) | (uint32_t(g) << 8) | uint32_t(b); }
+
+// A picture to draw references in: a 32-bit bitmap `width` by `height`
+// filled with the window colour, with a memory context selecting it; Take
+// returns its pixels as a Capture.
+class Canvas {
+ public:
+  Canvas(int width, int height);
+  ~Canvas();
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+  HDC dc() const { return dc_; }
+  Capture Take() const;
+
+ private:
+  int width_, height_;
+  HDC dc_;
+  HBITMAP bitmap_;
+  HGDIOBJ oldBitmap_;
+  void* bits_ = nullptr;
+};
 
 // Terminal lines as the program draws them, in a picture `width` by `height`:
 // lines[i] at y = firstTop + 14 * i in a white band from x 10 to 1600, black

@@ -67,8 +67,8 @@ bool HexDumpScene(PlixApp& app, MessageBoxWatcher& boxes) {
         },
         3000);
   }
-  app.Command(203);  // Tile: the one window fills the frame
-  Sleep(1000);       // the windows repaint after the tiling
+  app.Send(203);  // Tile: the one window fills the frame
+  WaitForStillPicture(terminal, 5000);
   for (const std::string& row : app.Rows(terminal))
     if (!row.empty()) std::printf("row: %s\n", row.c_str());
   for (const std::string& text : boxes.Texts()) std::printf("box: %s\n", text.c_str());
@@ -135,8 +135,8 @@ int main(int argc, char** argv) {
       },
       15000);
   app.Command(213);
-  app.Command(203);  // Tile
-  Sleep(1000);       // the last pattern arrives and both windows repaint
+  app.Send(203);  // Tile
+  for (HWND t : terminals) WaitForStillPicture(t, 5000);
   HWND statistics = nullptr;
   if (check) {
     app.Command(226);  // Port Statistics of the active port

@@ -29,13 +29,6 @@ int EnvNumber(const char* name, int fallback) {
   return value != nullptr && std::atoi(value) > 0 ? std::atoi(value) : fallback;
 }
 
-std::string FileText(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // What the screen shows for the bytes after the block's last line end, with
 // "Show CR/LF" off: printable bytes as they are, others as "<%xH>". Kept
 // shorter than a row, so it spans at most one wrap.

@@ -24,12 +24,6 @@ class LogTest : public OnePortTest {
     port->hwnd = reinterpret_cast<HWND>(0x701);
     g_app.logToFile = 1;
   }
-  static std::string FileText(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
   // The entries of kOM1.log without their time: "COM1 RX ab<CR><LF>".
   static std::vector<std::string> Entries() {
     std::vector<std::string> out;

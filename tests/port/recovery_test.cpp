@@ -43,12 +43,6 @@ class RecoveryTest : public DialogTest {
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
     return n;
   }
-  static std::string FileText(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
   // Calls on device handles since `from`, by name.
   static std::vector<std::string> NamesFrom(size_t from) {
     std::vector<std::string> out;

@@ -26,12 +26,6 @@ class ServiceTest : public FakeWinTest {
     port->clientHeight = 200;
     return port;
   }
-  static std::string FileText(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
   // Everything the screen shows, oldest row first, rows joined by "|".
   static std::string Screen(const ComPort& port) {
     std::string out;
