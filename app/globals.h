@@ -11,7 +11,6 @@ struct AppGlobals {
   HWND frameWindow;
   HWND mdiClient;
   ComPort* currentPort;   // port being opened, then the port of the window handling a message
-  ComPort* dialogPort;    // port the settings dialogs act on
   int saveToDisk;         // menu switch "Save To Disk"
   int showCrLf;           // menu switch "Show CR/LF"
   int sendTestData;       // menu switch "Send Test Data"

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/errorbox.h"
+#include "dialogs/port_dialog.h"
 
 void FillList(HWND dialog, int control, const char* const* items, int count, int selection) {
   SendDlgItemMessageA(dialog, control, CB_RESETCONTENT, 0, 0);
@@ -34,16 +35,24 @@ void ReportCommFailure(const char* message) {
   if (error != 0) ErrorBox(message, static_cast<int>(error));
 }
 
-INT_PTR HandleSettingsDialog(HWND dialog, UINT message, WPARAM wParam, void (*open)(HWND), void (*apply)(HWND)) {
+INT_PTR HandleSettingsDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, void (*open)(HWND, ComPort*),
+                             void (*apply)(HWND, ComPort*)) {
   if (message == WM_INITDIALOG) {
-    open(dialog);
+    BindDialog(dialog, reinterpret_cast<ComPort*>(lParam));
+    if (ComPort* port = BoundPort(dialog))
+      open(dialog, port);
+    else
+      EndPortDialog(dialog, 0);
   } else if (message == WM_COMMAND) {
     if (LOWORD(wParam) == IDOK) {
-      apply(dialog);
-      EndDialog(dialog, 0);
+      // A port whose window has closed meanwhile is not touched: OK then closes only.
+      if (ComPort* port = BoundPort(dialog)) apply(dialog, port);
+      EndPortDialog(dialog, 0);
     } else if (LOWORD(wParam) == IDCANCEL) {
-      EndDialog(dialog, 0);
+      EndPortDialog(dialog, 0);
     }
+  } else if (message == WM_DESTROY) {
+    UnbindDialog(dialog);
   }
   return FALSE;
 }

@@ -16,7 +16,12 @@ void DisableControl(HWND dialog, int control);
 // After a failed Get/SetCommState: shows message + the system error, unless it is 0.
 void ReportCommFailure(const char* message);
 
-// What every settings dialog does with its messages: fill the controls when it
-// opens, apply them on OK and close whatever the driver said, close on Cancel
-// without a change. Other commands are ignored. Always FALSE.
-INT_PTR HandleSettingsDialog(HWND dialog, UINT message, WPARAM wParam, void (*open)(HWND), void (*apply)(HWND));
+struct ComPort;
+
+// What every settings dialog does with its messages: bind to the port in
+// WM_INITDIALOG's lParam and fill the controls from it, apply them on OK and
+// close whatever the driver said, close on Cancel without a change. A port
+// whose window has closed is never touched: the dialog just closes. Other
+// commands are ignored. Always FALSE.
+INT_PTR HandleSettingsDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, void (*open)(HWND, ComPort*),
+                             void (*apply)(HWND, ComPort*));

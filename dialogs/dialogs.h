@@ -1,6 +1,7 @@
 // The dialogs: the six settings dialogs and Statistics, opened from a
-// terminal window's Settings menu, each acting on the port in
-// g_app.dialogPort; and Ports..., opened from the Port menu.
+// terminal window's Settings menu, each acting on the port given as
+// WM_INITDIALOG's lParam (see port_dialog.h); and Ports..., opened from the
+// Port menu.
 #pragma once
 #include <windows.h>
 

@@ -2,7 +2,6 @@
 // per event, with a button that checks or clears them all.
 #include <cstring>
 
-#include "app/globals.h"
 #include "dialogs/controls.h"
 #include "dialogs/dialog_ids.h"
 #include "dialogs/dialogs.h"
@@ -35,8 +34,8 @@ void ShowBoxes(HWND dialog) {
   for (int control : kWin16Controls) DisableControl(dialog, control);
 }
 
-void OnInitDialog(HWND dialog) {
-  workingMask = g_app.dialogPort->eventMask;
+void OnInitDialog(HWND dialog, ComPort* port) {
+  workingMask = port->eventMask;
   SetDlgItemTextA(dialog, IDC_ALLONOFF, workingMask != 0 ? "All Off" : "All On");
   ShowBoxes(dialog);
 }
@@ -57,7 +56,7 @@ void OnAllOnOff(HWND dialog) {
   ShowBoxes(dialog);
 }
 
-void OnOk(HWND dialog) {
+void OnOk(HWND dialog, ComPort* port) {
   for (const EventBox& box : kEventBoxes) {
     if (IsChecked(dialog, box.control))
       workingMask |= box.event;
@@ -65,15 +64,15 @@ void OnOk(HWND dialog) {
       workingMask &= ~box.event;
   }
   // A refused mask is kept all the same; the event wait reports what follows.
-  g_app.dialogPort->GiveEventMask(workingMask);
+  port->GiveEventMask(workingMask);
 }
 
 }  // namespace
 
-INT_PTR CALLBACK EventsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK EventsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_COMMAND && LOWORD(wParam) == IDC_ALLONOFF) {
     if (HIWORD(wParam) == BN_CLICKED) OnAllOnOff(dialog);
     return FALSE;
   }
-  return HandleSettingsDialog(dialog, message, wParam, OnInitDialog, OnOk);
+  return HandleSettingsDialog(dialog, message, wParam, lParam, OnInitDialog, OnOk);
 }

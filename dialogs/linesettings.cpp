@@ -1,7 +1,6 @@
 // Line Settings: every line and flow-control member of the DCB one by one,
 // with the RTS and DTR lamps kept in step with the control modes.
 #include "app/errorbox.h"
-#include "app/globals.h"
 #include "dialogs/controls.h"
 #include "dialogs/dialog_ids.h"
 #include "dialogs/dialogs.h"
@@ -24,8 +23,7 @@ void FollowMode(ComPort* port, WORD lampBit, int mode, int modeCount) {
     port->outputLines = static_cast<WORD>(port->outputLines | lampBit);
 }
 
-void OnInitDialog(HWND dialog) {
-  ComPort* port = g_app.dialogPort;
+void OnInitDialog(HWND dialog, ComPort* port) {
   DCB& dcb = port->dcb;
   if (!port->ReadState(&dcb)) ReportCommFailure("Error from GetCommState:");
 
@@ -48,8 +46,7 @@ void OnInitDialog(HWND dialog) {
   SetCheck(dialog, IDC_DSRFLOW, dcb.fOutxDsrFlow != 0);
 }
 
-void OnOk(HWND dialog) {
-  ComPort* port = g_app.dialogPort;
+void OnOk(HWND dialog, ComPort* port) {
   DCB& dcb = port->dcb;
   DWORD value;
   if (ReadNumberField(dialog, IDC_BAUDRATE, &value)) dcb.BaudRate = value;
@@ -90,6 +87,6 @@ void OnOk(HWND dialog) {
 
 }  // namespace
 
-INT_PTR CALLBACK LineSettingsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  return HandleSettingsDialog(dialog, message, wParam, OnInitDialog, OnOk);
+INT_PTR CALLBACK LineSettingsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  return HandleSettingsDialog(dialog, message, wParam, lParam, OnInitDialog, OnOk);
 }

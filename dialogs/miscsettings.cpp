@@ -1,6 +1,5 @@
 // Misc Settings: the special characters, the XON/XOFF limits and the
 // remaining flags of the DCB.
-#include "app/globals.h"
 #include "dialogs/controls.h"
 #include "dialogs/dialog_ids.h"
 #include "dialogs/dialogs.h"
@@ -17,8 +16,7 @@ const int kWin16Controls[] = {IDC_FBINARY, IDC_FPECHAR, IDC_FCHEVT, IDC_PECHAR, 
 DWORD Widened(char c) { return static_cast<DWORD>(static_cast<LONG>(static_cast<signed char>(c))); }
 DWORD Code(char c) { return static_cast<unsigned char>(c); }
 
-void OnInitDialog(HWND dialog) {
-  ComPort* port = g_app.dialogPort;
+void OnInitDialog(HWND dialog, ComPort* port) {
   DCB& dcb = port->dcb;
   if (!port->ReadState(&dcb)) ReportCommFailure("Error from GetCommState:");
 
@@ -48,8 +46,7 @@ void ReadLimit(HWND dialog, int control, WORD* member) {
   if (ReadNumberField(dialog, control, &value)) *member = static_cast<WORD>(value & 0xFFFF);
 }
 
-void OnOk(HWND dialog) {
-  ComPort* port = g_app.dialogPort;
+void OnOk(HWND dialog, ComPort* port) {
   DCB& dcb = port->dcb;
   dcb.fNull = IsChecked(dialog, IDC_FNULL);
   ReadChar(dialog, IDC_XONCHAR, &dcb.XonChar);
@@ -68,6 +65,6 @@ void OnOk(HWND dialog) {
 
 }  // namespace
 
-INT_PTR CALLBACK MiscSettingsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  return HandleSettingsDialog(dialog, message, wParam, OnInitDialog, OnOk);
+INT_PTR CALLBACK MiscSettingsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  return HandleSettingsDialog(dialog, message, wParam, lParam, OnInitDialog, OnOk);
 }

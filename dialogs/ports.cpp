@@ -98,8 +98,9 @@ PortList PresentPorts() {
   AddSetupDevices(list, &kComPortInterface, DIGCF_DEVICEINTERFACE);
   AddSetupDevices(list, &kPortsClass, 0);
   AddSerialComm(list);
+  // A port whose window has closed is only waiting for a box to end.
   for (const ComPort* port = g_app.portList; port != nullptr; port = port->next)
-    list.MarkOpen(port->portName, port->Lost());
+    if (!port->closePending) list.MarkOpen(port->portName, port->Lost());
   return list;
 }
 

@@ -2,7 +2,6 @@
 // flow-control schemes, each from a drop-down list.
 #include <cstdio>
 
-#include "app/globals.h"
 #include "dialogs/controls.h"
 #include "dialogs/dialog_ids.h"
 #include "dialogs/dialogs.h"
@@ -32,8 +31,7 @@ void FillBaudRates(HWND dialog, DWORD rate) {
   FillList(dialog, IDC_BAUDRATE, items, count, selection);
 }
 
-void OnInitDialog(HWND dialog) {
-  ComPort* port = g_app.dialogPort;
+void OnInitDialog(HWND dialog, ComPort* port) {
   DCB& dcb = port->dcb;
   if (!port->ReadState(&dcb)) ReportCommFailure("Error from GetCommState:");
 
@@ -56,8 +54,7 @@ bool ReadListNumber(HWND dialog, int control, DWORD* value) {
   return ParseDecimal(text, value);
 }
 
-void OnOk(HWND dialog) {
-  ComPort* port = g_app.dialogPort;
+void OnOk(HWND dialog, ComPort* port) {
   DCB& dcb = port->dcb;
   DWORD value;
   if (ReadListNumber(dialog, IDC_BAUDRATE, &value)) dcb.BaudRate = value;
@@ -95,6 +92,6 @@ void OnOk(HWND dialog) {
 
 }  // namespace
 
-INT_PTR CALLBACK PortSettingsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  return HandleSettingsDialog(dialog, message, wParam, OnInitDialog, OnOk);
+INT_PTR CALLBACK PortSettingsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  return HandleSettingsDialog(dialog, message, wParam, lParam, OnInitDialog, OnOk);
 }

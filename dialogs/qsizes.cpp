@@ -1,6 +1,5 @@
 // Queue sizes: the driver's input and output queue sizes, and new ones asked for.
 #include "app/errorbox.h"
-#include "app/globals.h"
 #include "dialogs/controls.h"
 #include "dialogs/dialog_ids.h"
 #include "dialogs/dialogs.h"
@@ -13,23 +12,23 @@ namespace {
 // for, which a failed read then shows again.
 COMMPROP properties;
 
-void OnInitDialog(HWND dialog) {
-  g_app.dialogPort->ReadProperties(&properties);
+void OnInitDialog(HWND dialog, ComPort* port) {
+  port->ReadProperties(&properties);
   SetNumberText(dialog, IDC_RXQUEUE, properties.dwCurrentRxQueue);
   SetNumberText(dialog, IDC_TXQUEUE, properties.dwCurrentTxQueue);
 }
 
-void OnOk(HWND dialog) {
+void OnOk(HWND dialog, ComPort* port) {
   DWORD value;
   if (ReadNumberField(dialog, IDC_RXQUEUE, &value)) properties.dwCurrentRxQueue = value;
   if (ReadNumberField(dialog, IDC_TXQUEUE, &value)) properties.dwCurrentTxQueue = value;
-  if (!g_app.dialogPort->GiveQueueSizes(properties.dwCurrentRxQueue, properties.dwCurrentTxQueue))
+  if (!port->GiveQueueSizes(properties.dwCurrentRxQueue, properties.dwCurrentTxQueue))
     ErrorBox("Error from SetupComm:", static_cast<int>(GetLastError()));  // even an error 0
-  g_app.dialogPort->ReadQueueSize();
+  port->ReadQueueSize();
 }
 
 }  // namespace
 
-INT_PTR CALLBACK QueueSizesDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  return HandleSettingsDialog(dialog, message, wParam, OnInitDialog, OnOk);
+INT_PTR CALLBACK QueueSizesDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  return HandleSettingsDialog(dialog, message, wParam, lParam, OnInitDialog, OnOk);
 }

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/globals.h"
 #include "dialogs/dialog_ids.h"
 #include "dialogs/dialogs.h"
+#include "dialogs/port_dialog.h"
 #include "port/comport.h"
 
 namespace {
@@ -36,8 +36,7 @@ void SetKinds(HWND dialog, int control, const uint64_t* counts, int kinds, const
   SetDlgItemTextA(dialog, control, used ? text : "none");
 }
 
-void Show(HWND dialog) {
-  const ComPort& port = *g_app.dialogPort;
+void Show(HWND dialog, const ComPort& port) {
   const PortStats& s = port.stats;
   const CheckCounts& c = port.check.checker.Counts();
   const uint32_t now = GetTickCount();
@@ -74,24 +73,33 @@ void Show(HWND dialog) {
   SetKinds(dialog, IDC_STAT_EVENTKINDS, s.events, kEventKinds, EventText, std::strlen("<"));
 }
 
+void End(HWND dialog) {
+  KillTimer(dialog, kRefreshTimer);
+  EndPortDialog(dialog, 0);
+}
+
 }  // namespace
 
-// FALSE throughout, as the settings dialogs answer.
-INT_PTR CALLBACK StatisticsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  if (message == WM_INITDIALOG) {
-    Show(dialog);
+// FALSE throughout, as the settings dialogs answer. Each message finds the
+// port afresh: its window may have closed since the last one (in a box's
+// loop, say), and then the dialog closes without touching it.
+INT_PTR CALLBACK StatisticsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) BindDialog(dialog, reinterpret_cast<ComPort*>(lParam));
+  if (message == WM_DESTROY) UnbindDialog(dialog);
+  if (message != WM_INITDIALOG && message != WM_TIMER && message != WM_COMMAND) return FALSE;
+  ComPort* port = BoundPort(dialog);
+  const WORD command = message == WM_COMMAND ? LOWORD(wParam) : 0;
+  if (port == nullptr || command == IDOK || command == IDCANCEL) {
+    End(dialog);
+  } else if (message == WM_INITDIALOG) {
+    Show(dialog, *port);
     SetTimer(dialog, kRefreshTimer, kRefreshMs, nullptr);
   } else if (message == WM_TIMER) {
-    Show(dialog);
-  } else if (message == WM_COMMAND) {
-    if (LOWORD(wParam) == IDC_STAT_RESET) {
-      g_app.dialogPort->stats.Reset();
-      g_app.dialogPort->check.checker.ResetCounts();
-      Show(dialog);
-    } else if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-      KillTimer(dialog, kRefreshTimer);
-      EndDialog(dialog, 0);
-    }
+    Show(dialog, *port);
+  } else if (command == IDC_STAT_RESET) {
+    port->stats.Reset();
+    port->check.checker.ResetCounts();
+    Show(dialog, *port);
   }
   return FALSE;
 }

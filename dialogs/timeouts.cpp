@@ -1,5 +1,4 @@
 // Time-outs: the port's five Win32 time-outs, as the driver has them.
-#include "app/globals.h"
 #include "dialogs/controls.h"
 #include "dialogs/dialog_ids.h"
 #include "dialogs/dialogs.h"
@@ -24,25 +23,25 @@ const Field kFields[] = {
     {IDC_WRITECONSTANT, &COMMTIMEOUTS::WriteTotalTimeoutConstant},
 };
 
-void OnInitDialog(HWND dialog) {
+void OnInitDialog(HWND dialog, ComPort* port) {
   // The 16-bit time-outs have no Win32 counterpart.
   DisableControl(dialog, IDC_CTSTIMEOUT);
   DisableControl(dialog, IDC_DSRTIMEOUT);
   DisableControl(dialog, IDC_RLSTIMEOUT);
-  g_app.dialogPort->ReadTimeouts(&timeouts);
+  port->ReadTimeouts(&timeouts);
   for (const Field& field : kFields) SetNumberText(dialog, field.control, timeouts.*field.member);
 }
 
-void OnOk(HWND dialog) {
+void OnOk(HWND dialog, ComPort* port) {
   DWORD value;
   for (const Field& field : kFields)
     if (ReadNumberField(dialog, field.control, &value)) timeouts.*field.member = value;
   // A refusal goes unreported: the driver keeps its former time-outs.
-  g_app.dialogPort->GiveTimeouts(&timeouts);
+  port->GiveTimeouts(&timeouts);
 }
 
 }  // namespace
 
-INT_PTR CALLBACK TimeoutsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  return HandleSettingsDialog(dialog, message, wParam, OnInitDialog, OnOk);
+INT_PTR CALLBACK TimeoutsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  return HandleSettingsDialog(dialog, message, wParam, lParam, OnInitDialog, OnOk);
 }

@@ -40,6 +40,7 @@ ComPort::ComPort()
       eventWaitFailed(0),
       queueStatusFailed(0),
       inPass(0),
+      holds(0),
       closePending(0),
       captureFailed(0),
       rowFont(nullptr),
@@ -121,6 +122,11 @@ ComPort::~ComPort() {
   }
   for (HANDLE event : {readOverlapped.hEvent, writeOverlapped.hEvent, eventOverlapped.hEvent})
     if (event != nullptr) CloseHandle(event);
+}
+
+int ComPort::Box(const char* message, int number, const char* second, int secondNumber) {
+  if (closePending) return 0;
+  return ErrorBox(message, number, second, secondNumber);
 }
 
 DWORD CancelAndCollect(HANDLE device, OVERLAPPED* record) {

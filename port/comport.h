@@ -68,7 +68,8 @@ struct ComPort {
   int queueStatusFailed;  // the ClearCommError notice already shown; cleared when it works
   std::vector<char> txCopy;  // the bytes of the write in flight, kept until it completes
   int inPass;             // a poll pass on this port is running (maybe inside a message box)
-  int closePending;       // its window is gone; free the port when the pass ends
+  int holds;              // PortHolds alive: code that may show a box is using the port
+  int closePending;       // its window is gone; free the port when the last hold ends
   int captureFailed;      // the capture file failure already shown; cleared when saving works
   HFONT rowFont;          // the system font without anti-aliasing; made at the first paint
   HFONT dumpFont;         // the fixed-pitch system font, for Hex Dump rows; made when one is painted
@@ -83,6 +84,10 @@ struct ComPort {
   ~ComPort();
   ComPort(const ComPort&) = delete;
   ComPort& operator=(const ComPort&) = delete;
+
+  // An error box about this port, unless its window has gone: a box that
+  // comes after the user closed the window can only confuse. 0 when not shown.
+  int Box(const char* message, int number, const char* second = nullptr, int secondNumber = 0);
 
   // The device has gone away and its handle is closed; see port/recovery.cpp.
   bool Lost() const { return recovery.lost != 0; }
@@ -179,8 +184,25 @@ struct ComPort {
   bool Refused();
 };
 
-// Frees a port whose window is gone, or marks it to be freed when the poll
-// pass that is still running on it (inside a message box) ends.
+// A box runs a message loop, and any message in it may close a window: a
+// port is freed only once no code that may show a box still uses it. Every
+// entry that reaches a port (a poll pass, the terminal's window procedure)
+// holds it for as long as it runs.
+class PortHold {
+ public:
+  explicit PortHold(ComPort* port) : port_(port) {
+    if (port_ != nullptr) port_->holds++;
+  }
+  ~PortHold();  // frees the port if its window went meanwhile
+  PortHold(const PortHold&) = delete;
+  PortHold& operator=(const PortHold&) = delete;
+
+ private:
+  ComPort* port_;
+};
+
+// Frees a port whose window is gone, or marks it to be freed when the last
+// hold on it (a pass or a window message still inside a box) ends.
 void ReleasePort(ComPort* port);
 
 // One poll pass over every open port; run on every timer tick.

@@ -68,7 +68,7 @@ int ComPort::CheckEvents() {
     // Shown once until it works again: a box on every tick would pile up.
     if (!modemStatusFailed) {
       modemStatusFailed = 1;
-      ErrorBox("GetCommModemStatus Error:", static_cast<int>(error));
+      Box("GetCommModemStatus Error:", static_cast<int>(error));
     }
   }
   modemStatus = 0;
@@ -90,7 +90,7 @@ int ComPort::CheckEvents() {
         // tick: show it once, until a wait completes again.
         if (!eventWaitFailed) {
           eventWaitFailed = 1;
-          ErrorBox("Error Com Event GetOverLappedResult:", static_cast<int>(error));
+          Box("Error Com Event GetOverLappedResult:", static_cast<int>(error));
         }
       }
     }
@@ -108,7 +108,7 @@ int ComPort::CheckEvents() {
     } else {
       if (LostBy(error)) return 0;
       if (++eventWaitErrors > kShownWaitErrors) return 1;
-      ErrorBox("Event Wait Error:", static_cast<int>(error));
+      Box("Event Wait Error:", static_cast<int>(error));
     }
   }
   return 0;

@@ -105,6 +105,17 @@ bool ComPort::Reopen() {
   HANDLE device = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
   if (device == INVALID_HANDLE_VALUE) return false;
+  // A name may open with no device behind it (under Wine, a mapped path that
+  // has gone): it counts only once the device answers. Otherwise the handle
+  // goes at once and the retries go on, silently.
+  DWORD lineErrors = 0;
+  COMSTAT stat = {};
+  DCB state = {};
+  state.DCBlength = sizeof state;
+  if (!ClearCommError(device, &lineErrors, &stat) || !GetCommState(device, &state)) {
+    CloseHandle(device);
+    return false;
+  }
   handle = device;
   recovery.lost = 0;
   RestoreFailure failed[6];
@@ -119,6 +130,8 @@ bool ComPort::Reopen() {
   const DWORD now = GetTickCount();
   const DWORD away = now - recovery.lostAt;
   stats.lostMs += away;
+  recovery.regained = 1;
+  recovery.queueFailing = 0;
   char notice[48];
   std::snprintf(notice, sizeof notice, "<Port Regained after %lu.%lu s>", static_cast<unsigned long>(away / 1000),
                 static_cast<unsigned long>(away % 1000 / 100));
@@ -129,6 +142,7 @@ bool ComPort::Reopen() {
                   static_cast<unsigned long>(failed[i].error));
     Notice(LogKind::kNote, refusal);
   }
+  if (lineErrors != 0) ShowLineErrors(lineErrors);  // what the first question cleared
   needsRepaint = 1;
   return true;
 }

@@ -22,6 +22,9 @@ struct PortRecovery {
   DWORD lostAt = 0;         // GetTickCount of the loss
   DWORD lastTry = 0;        // GetTickCount of the latest reopen attempt
   int nothingSentShown = 0; // "<Port Lost: nothing sent>" already shown in this lost period
+  int regained = 0;         // reopened at least once: a queue question that keeps failing means gone
+  int queueFailing = 0;     // the queue question has failed since it last worked
+  DWORD failingSince = 0;   // GetTickCount of the first of those failures
   SavedSettings saved{};
 };
 
@@ -33,6 +36,10 @@ struct RestoreFailure {
 
 // Whether a driver's error can mean that its device has gone.
 bool IsLossError(DWORD error);
+
+// How long the queue question of a reopened device may fail, with any error,
+// before the device counts as gone again.
+constexpr DWORD kRegainedFailMs = 1000;
 
 // Tries every lost port at once (a device arrived), when Reopen Lost Ports is on.
 void ReopenLostPorts();

@@ -35,8 +35,11 @@ int ComPort::ServicePort() {
   DWORD inCount = 0;
   const bool queuesKnown = QueueStatus(&outCount, &inCount) == 0;
   if (Lost()) return 0;
+  // A device that came back and no longer answers is most likely going again:
+  // no box about its other calls while the queue question decides.
+  if (!queuesKnown && recovery.regained) return 0;
   CheckEvents();
-  if (Lost()) return 0;
+  if (Lost() || closePending) return 0;
 
   // With the queues unknown the pattern waits: sent on every pass, it would
   // pile up in the driver or raise a box per pass from a dead handle.
@@ -81,35 +84,42 @@ int ComPort::ServicePort() {
 void PollAllPorts() {
   ComPort* port = g_app.portList;
   while (port != nullptr) {
-    // A pass still inside a message box must not be overtaken by a second one
-    // on the same port: it would overwrite rxBuffer and reuse records in flight.
-    if (!port->inPass && !port->closePending) {
-      port->inPass = 1;
-      port->ServicePort();
-      port->FlushLog();
-      if (!port->closePending) {
-        if (port->modemStatus != port->paintedModemStatus || port->outputLines != port->paintedOutputLines)
-          port->needsRepaint = 1;
-        if (port->needsRepaint) {
-          port->PaintTerminal(0);
-          port->needsRepaint = 0;
+    ComPort* next = nullptr;
+    {
+      PortHold hold(port);
+      // A pass still inside a message box must not be overtaken by a second
+      // one on the same port: it would overwrite rxBuffer and reuse records in flight.
+      if (!port->inPass && !port->closePending) {
+        port->inPass = 1;
+        port->ServicePort();
+        port->FlushLog();
+        if (!port->closePending) {
+          if (port->modemStatus != port->paintedModemStatus || port->outputLines != port->paintedOutputLines)
+            port->needsRepaint = 1;
+          if (port->needsRepaint) {
+            port->PaintTerminal(0);
+            port->needsRepaint = 0;
+          }
         }
+        port->inPass = 0;
       }
-      port->inPass = 0;
+      // Read while held: ports after this one may have been freed inside a
+      // box of the pass, and freeing unlinks them.
+      next = port->next;
     }
-    // The port stays linked until it is freed, so its next is still good.
-    ComPort* next = port->next;
-    if (port->closePending && !port->inPass) delete port;
     port = next;
   }
+}
+
+PortHold::~PortHold() {
+  if (port_ == nullptr) return;
+  if (--port_->holds == 0 && port_->closePending) delete port_;
 }
 
 void ReleasePort(ComPort* port) {
   if (port == nullptr) return;
   port->hwnd = nullptr;
-  if (port->inPass) {
-    port->closePending = 1;
-    return;
-  }
+  port->closePending = 1;
+  if (port->holds > 0) return;
   delete port;
 }

@@ -32,7 +32,7 @@ void ComPort::CollectWrite() {
     stats.failedWrites++;
     // A write that never ends may be the first sign of a device gone.
     if (Vanished()) return;
-    ErrorBox("ComOut Pending Failed, stat:", static_cast<int>(wait));
+    Box("ComOut Pending Failed, stat:", static_cast<int>(wait));
     return;
   }
   DWORD written = 0;
@@ -45,7 +45,7 @@ void ComPort::CollectWrite() {
   const uint64_t unsent = txCopy.size() - (written < txCopy.size() ? written : txCopy.size());
   stats.bytesSent -= unsent < stats.bytesSent ? unsent : stats.bytesSent;  // a reset may lie between
   if (LostBy(error)) return;
-  ErrorBox(error == ERROR_IO_INCOMPLETE ? "Timeout Comout GetOverLappedResult:" : "Error Comout GetOverLappedResult:",
+  Box(error == ERROR_IO_INCOMPLETE ? "Timeout Comout GetOverLappedResult:" : "Error Comout GetOverLappedResult:",
            static_cast<int>(error));
 }
 
@@ -58,6 +58,7 @@ int ComPort::ComOut(const char* bytes, int count) {
   }
   // A box shown while collecting may have let another write start; see it out too.
   while (writePending) CollectWrite();
+  if (closePending) return 0;  // the window went while a box was up: nothing more goes out
   if (Lost()) {  // found gone while the last write was seen out
     NothingSent();
     return 0;
@@ -80,7 +81,7 @@ int ComPort::ComOut(const char* bytes, int count) {
   } else {
     stats.failedWrites++;
     if (LostBy(error)) return 0;
-    ErrorBox("Com Write Error:", static_cast<int>(error));
+    Box("Com Write Error:", static_cast<int>(error));
   }
   return 0;
 }
@@ -89,14 +90,14 @@ int ComPort::ComIn(char* buffer, int wanted, DWORD* received) {
   DWORD got = 0;
   if (ReadFile(handle, buffer, static_cast<DWORD>(wanted), &got, &readOverlapped)) {
     if (got != static_cast<DWORD>(wanted))
-      ErrorBox("ComRead Error B Bytes, got:", static_cast<int>(got), kWanted, wanted);
+      Box("ComRead Error B Bytes, got:", static_cast<int>(got), kWanted, wanted);
     *received = got;
     return 0;
   }
   DWORD error = GetLastError();
   if (error != ERROR_IO_PENDING) {
     if (LostBy(error)) return 1;
-    ErrorBox("Error On Read!:", static_cast<int>(error), kWanted, wanted);
+    Box("Error On Read!:", static_cast<int>(error), kWanted, wanted);
     return 1;
   }
 
@@ -105,25 +106,25 @@ int ComPort::ComIn(char* buffer, int wanted, DWORD* received) {
     // The read must not go on into a buffer and record that are about to be reused.
     got = CancelAndCollect(handle, &readOverlapped);
     if (got == 0 && Vanished()) return 1;
-    ErrorBox("ComIn Pending Failed!:", static_cast<int>(wait), kWanted, wanted);
+    Box("ComIn Pending Failed!:", static_cast<int>(wait), kWanted, wanted);
     return LateBytes(got, received);
   }
   if (!GetOverlappedResult(handle, &readOverlapped, &got, FALSE)) {
     error = GetLastError();
     if (error == ERROR_IO_INCOMPLETE) {
       got = CancelAndCollect(handle, &readOverlapped);
-      ErrorBox("Timeout Comin GetOverLappedResult:", static_cast<int>(error));
+      Box("Timeout Comin GetOverLappedResult:", static_cast<int>(error));
       return LateBytes(got, received);
     }
     if (LostBy(error)) return 1;
-    ErrorBox("Error Comin GetOverLappedResult:", static_cast<int>(error));
+    Box("Error Comin GetOverLappedResult:", static_cast<int>(error));
     return 1;
   }
   if (got == static_cast<DWORD>(wanted)) {
     *received = got;
     return 0;
   }
-  ErrorBox("ComRead Bytes, got:", static_cast<int>(got), kWanted, wanted);
+  Box("ComRead Bytes, got:", static_cast<int>(got), kWanted, wanted);
   *received = got;
   return got > 0 ? 0 : 1;
 }
@@ -139,6 +140,21 @@ int ComPort::QueueStatus(DWORD* outCount, DWORD* inCount) {
       *outCount = 0;
       *inCount = 0;
       return 1;
+    }
+    // A device that came back once and now fails for a while, with whatever
+    // error, has gone again: a driver may answer a vanished device with any.
+    const DWORD now = GetTickCount();
+    if (!recovery.queueFailing) {
+      recovery.queueFailing = 1;
+      recovery.failingSince = now;
+    }
+    if (recovery.regained) {
+      if (now - recovery.failingSince >= kRegainedFailMs) {
+        MarkLost(error);
+        *outCount = 0;
+        *inCount = 0;
+        return 1;
+      }
     }
     // Once until the driver answers again: a notice on every tick would push
     // everything received before the failure off the screen within seconds.
@@ -156,6 +172,7 @@ int ComPort::QueueStatus(DWORD* outCount, DWORD* inCount) {
     return 1;
   }
   queueStatusFailed = 0;
+  recovery.queueFailing = 0;
   if (stat.cbInQue > stats.highestInQueue) stats.highestInQueue = stat.cbInQue;
   if (errors != 0) ShowLineErrors(errors);
   *outCount = stat.cbOutQue;

@@ -4,6 +4,7 @@
 
 #include "app/globals.h"
 #include "dialogs/dialogs.h"
+#include "dialogs/port_dialog.h"
 #include "port/comport.h"
 #include "res/resource.h"
 #include "terminal/commands.h"
@@ -47,7 +48,7 @@ LRESULT OnDestroy(HWND window, ComPort* port) {
   SetWindowLongPtrA(window, 0, 0);
   // Nothing may reach the port through the globals once it is gone.
   if (g_app.currentPort == port) g_app.currentPort = nullptr;
-  if (g_app.dialogPort == port) g_app.dialogPort = nullptr;
+  CloseDialogsOf(port);
   port->LogText(LogKind::kClose, "");
   port->FlushLog();
   ReleasePort(port);
@@ -69,10 +70,9 @@ const SettingsDialog kSettingsDialogs[] = {
 };
 
 LRESULT OnCommand(HWND window, ComPort* port, WPARAM command) {
-  g_app.dialogPort = port;
   for (const SettingsDialog& d : kSettingsDialogs) {
     if (d.command == command) {
-      DialogBoxParamA(g_app.instance, d.templateName, window, d.procedure, 0);
+      DialogBoxParamA(g_app.instance, d.templateName, window, d.procedure, reinterpret_cast<LPARAM>(port));
       return 0;
     }
   }
@@ -107,6 +107,9 @@ LRESULT CALLBACK TerminalWndProc(HWND window, UINT message, WPARAM wParam, LPARA
   if (message == WM_CREATE) return OnCreate(window, lParam);
   ComPort* port = PortOf(window);
   if (port == nullptr) return DefMDIChildProcA(window, message, wParam, lParam);
+  // A handler may show a box or a dialog, in whose loop this window may close:
+  // the port outlives the handler.
+  PortHold hold(port);
 
   switch (message) {
     case WM_DESTROY:

@@ -22,7 +22,7 @@ class DialogTest : public FakeWinTest {
     fake::ResetDialogs();
     port = OpenPort("COM1");
     device = fake::FindDevice("COM1");
-    g_app.dialogPort = port.get();
+    dialogPort = port.get();
     // Only what the dialog does is of interest.
     fake::Calls().clear();
     fake::Boxes().clear();
@@ -33,11 +33,12 @@ class DialogTest : public FakeWinTest {
     FakeWinTest::TearDown();
   }
 
-  // A fresh dialog with the template's controls, opened with WM_INITDIALOG.
+  // A fresh dialog with the template's controls, opened with WM_INITDIALOG
+  // for dialogPort, as a terminal window opens it.
   HWND Open(DLGPROC proc, const Controls& controls) {
     this->proc = proc;
     dialog = fake::MakeDialog(controls);
-    EXPECT_EQ(proc(dialog, WM_INITDIALOG, 0, 0), FALSE);
+    EXPECT_EQ(proc(dialog, WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(dialogPort)), FALSE);
     return dialog;
   }
   void Command(int id, int code = BN_CLICKED) {
@@ -87,6 +88,7 @@ class DialogTest : public FakeWinTest {
   }
 
   std::unique_ptr<ComPort> port;
+  ComPort* dialogPort = nullptr;  // the port the next Open binds the dialog to
   fake::Device* device = nullptr;
   HWND dialog = nullptr;
   DLGPROC proc = nullptr;

@@ -51,7 +51,7 @@ TEST_F(TimeoutsTest, FailedCallsKeepTheProgramWideRecord) {
   // Another port whose driver does not answer shows the last values.
   auto other = OpenPort("COM2");
   fake::FindDevice("COM2")->timeouts = {50, 60, 70, 80, 90};
-  g_app.dialogPort = other.get();
+  dialogPort = other.get();
   fake::FailNext("GetCommTimeouts", ERROR_INVALID_PARAMETER);
   OpenDialog();
   EXPECT_EQ(Text(312), "5");
@@ -65,7 +65,7 @@ TEST_F(TimeoutsTest, FailedCallsKeepTheProgramWideRecord) {
   fake::FailNext("GetCommTimeouts", ERROR_INVALID_PARAMETER);
   OpenDialog();
   EXPECT_EQ(Text(313), "61");  // what the refused OK asked for
-  g_app.dialogPort = port.get();
+  dialogPort = port.get();
 }
 
 TEST_F(TimeoutsTest, CancelSendsNothing) {

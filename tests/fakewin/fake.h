@@ -21,6 +21,7 @@ struct Call {
 struct Device {
   std::string name;
   bool exists = true;
+  DWORD hollowError = 0;         // while it does not exist, its name opens all the same; calls fail so
   int openCount = 0;
   std::string rx;                // bytes waiting in the input queue
   std::string written;           // bytes the program has written, in order
@@ -67,6 +68,9 @@ Device* DeviceOf(HANDLE handle);
 // once every handle of the old one is closed (a port is never shared).
 void Unplug(const std::string& name, DWORD error = ERROR_GEN_FAILURE, DWORD pendingError = ERROR_OPERATION_ABORTED);
 void Plug(const std::string& name);
+// Unplugged, but its name still opens (as Wine opens a mapped port whose path
+// has gone): every call on a handle opened now fails with `error`.
+void Hollow(const std::string& name, DWORD error);
 
 // Scripts a call of fn, after `after` calls that behave as usual: it fails
 // with error (result FALSE / null / INVALID_HANDLE_VALUE).

@@ -268,3 +268,10 @@ BOOL KillTimer(HWND window, UINT_PTR id) {
   fake::Calls().push_back({"KillTimer", nullptr, {reinterpret_cast<uintptr_t>(window), id}, ""});
   return TRUE;
 }
+
+// Only recorded: a test delivers the message itself, as the loop would.
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  fake::Calls().push_back({"PostMessageA", nullptr,
+                           {reinterpret_cast<uintptr_t>(window), message, wParam, static_cast<uintptr_t>(lParam)}, ""});
+  return TRUE;
+}

@@ -292,6 +292,12 @@ void Plug(const std::string& name) {
   // given. Handles of the old one still count as open until closed.
   SetDefaults(*d);
   d->exists = true;
+  d->hollowError = 0;
+}
+
+void Hollow(const std::string& name, DWORD error) {
+  Unplug(name, error);
+  if (Device* d = FindDevice(name)) d->hollowError = error;
 }
 
 void FailNext(const std::string& fn, DWORD error, int after) {
@@ -458,7 +464,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
   static const char kPrefix[] = "\\\\.\\";
   Device* d = nullptr;
   if (std::strncmp(name, kPrefix, 4) == 0) d = FindDevice(name + 4);
-  if (d == nullptr || !d->exists) {
+  if (d == nullptr || (!d->exists && d->hollowError == 0)) {
     lastError = ERROR_FILE_NOT_FOUND;
     return INVALID_HANDLE_VALUE;
   }
@@ -468,7 +474,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     return INVALID_HANDLE_VALUE;
   }
   d->openCount++;
-  return NewHandle({HandleInfo::kDevice, d, false});
+  return NewHandle({HandleInfo::kDevice, d, false, d->exists ? 0 : d->hollowError});
 }
 
 BOOL CloseHandle(HANDLE handle) {

@@ -58,6 +58,7 @@ static_assert(sizeof(DWORD) == 4 && sizeof(LONG) == 4 && sizeof(WORD) == 2, "Win
 
 // ---- errors, waits ----------------------------------------------------------
 #define ERROR_SUCCESS 0L
+#define ERROR_INVALID_FUNCTION 1L
 #define ERROR_FILE_NOT_FOUND 2L
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
@@ -377,6 +378,7 @@ typedef ULONG_PTR DWORD_PTR;
 
 #define MAXDWORD 0xffffffff
 
+#define WM_DESTROY 0x0002
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
 #define WM_TIMER 0x0113
@@ -408,3 +410,4 @@ BOOL EndDialog(HWND dialog, INT_PTR result);
 typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC procedure);
 BOOL KillTimer(HWND window, UINT_PTR id);
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

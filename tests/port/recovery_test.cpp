@@ -112,7 +112,7 @@ TEST_F(RecoveryTest, ALossIsNoticedOnceAtWhicheverCallOfThePassMeetsItAndTheHand
   for (const auto& c : cases) {
     SCOPED_TRACE(c.where);
     port = OpenPort("COM1");
-    g_app.dialogPort = port.get();
+    dialogPort = port.get();
     port->hwnd = reinterpret_cast<HWND>(0x701);
     g_app.sendTestData = 0;
     c.arrange(*port);
@@ -203,7 +203,7 @@ TEST_F(RecoveryTest, TheDeviceThatReturnsGetsEverySettingBackInOrder) {
   port.reset();
   device->loopAnswer = TRUE;
   port = OpenPort("COM1");  // with the loop-back switch
-  g_app.dialogPort = port.get();
+  dialogPort = port.get();
   port->hwnd = reinterpret_cast<HWND>(0x701);
   ASSERT_EQ(port->lampCount, 6);
 
@@ -231,11 +231,13 @@ TEST_F(RecoveryTest, TheDeviceThatReturnsGetsEverySettingBackInOrder) {
 
   std::vector<std::string> restore;
   for (const std::string& fn : NamesFrom(from)) {
-    if (fn == "ClearCommError") break;  // the pass goes on as usual from here
+    // The pass goes on as usual after the first question and the restore.
+    if (fn == "ClearCommError" && restore.size() > 1) break;
     // The loop-back request's own event, and the wait on it.
     if (fn != "CreateEventA" && fn != "CloseHandle" && fn != "WaitForSingleObject") restore.push_back(fn);
   }
-  EXPECT_THAT(restore, ElementsAre("CreateFileA", "SetupComm", "SetCommState", "SetCommTimeouts", "SetCommMask",
+  // First whether a device answers at all, then its settings.
+  EXPECT_THAT(restore, ElementsAre("CreateFileA", "ClearCommError", "GetCommState", "SetupComm", "SetCommState", "SetCommTimeouts", "SetCommMask",
                                    "EscapeCommFunction", "DeviceIoControl", "DeviceIoControl",
                                    "GetCommProperties"));
   // RTS is already off by the line settings; only DTR needs its own call.
@@ -266,7 +268,7 @@ TEST_F(RecoveryTest, ASettingTheReturnedDeviceRefusesIsNotedAfterTheRegainAndOne
 
   // Gone again while being set up: closed and tried again a second later.
   fake::FailNext("SetCommState", 1617);  // ERROR_DEVICE_REMOVED
-  fake::FailNext("ClearCommError", 1617);
+  fake::FailNext("ClearCommError", 1617, 1);  // it answered the first question
   PassAt(1100);
   EXPECT_TRUE(port->Lost());
   EXPECT_EQ(device->openCount, 0);
@@ -281,6 +283,40 @@ TEST_F(RecoveryTest, ASettingTheReturnedDeviceRefusesIsNotedAfterTheRegainAndOne
                           "<Port Regained: SetCommTimeouts failed, error 5>"),
             std::string::npos)
       << Screen();
+  EXPECT_THAT(fake::BoxTexts(), IsEmpty());
+}
+
+// A name that opens with no device behind it: each second's try closes the
+// handle again, silently, until a device answers. A regained device whose
+// queue question then fails for a second, with any error, is lost again.
+TEST_F(RecoveryTest, OnlyADeviceThatAnswersIsRegainedAndOneThatStopsAnsweringIsLostAgain) {
+  fake::Unplug("COM1", ERROR_NOT_READY);
+  PassAt(100);
+  ASSERT_TRUE(port->Lost());
+  fake::Hollow("COM1", ERROR_INVALID_FUNCTION);
+  for (DWORD t = 200; t <= 3150; t += 50) {
+    PassAt(t);
+    ASSERT_EQ(fake::OpenHandleCount(), 3) << "at " << t;  // the port's three events, no device
+  }
+  EXPECT_EQ(fake::CallsTo("CreateFileA").size(), 3u);
+  EXPECT_TRUE(port->Lost());
+  EXPECT_EQ(Count(Screen(), "Regained"), 0u) << Screen();
+  EXPECT_EQ(Count(Screen(), "<ERR "), 0u) << Screen();
+
+  fake::Plug("COM1");
+  PassAt(4100);
+  ASSERT_FALSE(port->Lost());
+  EXPECT_EQ(Count(Screen(), "<Port Regained after 4.0 s>"), 1u) << Screen();
+
+  // It stops answering: one notice at the first failure, lost a second later.
+  fake::Unplug("COM1", ERROR_INVALID_FUNCTION);
+  PassAt(5000);
+  PassAt(5900);
+  EXPECT_FALSE(port->Lost());
+  PassAt(6000);
+  EXPECT_TRUE(port->Lost());
+  EXPECT_EQ(Count(Screen(), "<ERR 1H,ClearCommError"), 1u) << Screen();
+  EXPECT_EQ(Count(Screen(), "<Port Lost: error 1>"), 1u) << Screen();
   EXPECT_THAT(fake::BoxTexts(), IsEmpty());
 }
 
@@ -393,7 +429,7 @@ TEST_F(RecoveryTest, ClosingALostPortsWindowLeavesNoHandle) {
   ReleasePort(other.release());
   EXPECT_EQ(fake::OpenHandleCount(), 0);
   EXPECT_EQ(g_app.portList, nullptr);
-  g_app.dialogPort = nullptr;
+  dialogPort = nullptr;
 }
 
 }  // namespace

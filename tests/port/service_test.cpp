@@ -270,4 +270,31 @@ TEST_F(ServiceTest, APortClosedWhileItsPassIsInABoxIsFreedWhenThePassEnds) {
   EXPECT_TRUE(fake::Draws().empty());  // nothing painted into a window that is gone
 }
 
+// A typed key whose write must first see a stuck one out: the box comes from
+// the window's handler, not from a pass. The window closes inside the box: the
+// port lives until the handler lets go, starts no new write, and shows no
+// second box; then it is freed with nothing left open.
+TEST_F(ServiceTest, AWindowClosedInsideAHandlersBoxFreesItsPortWhenTheHandlerEnds) {
+  fake::AddDevice("COM1");
+  ComPort* port = new ComPort;
+  ASSERT_EQ(port->Open("COM1"), 0);
+  port->hwnd = reinterpret_cast<HWND>(0x701);
+  fake::PendNext("WriteFile");  // never completes: the far end takes nothing
+  port->ComOut("a", 1);
+  fake::onMessageBox = [&](const fake::Box&) {
+    ReleasePort(port);
+    EXPECT_EQ(g_app.portList, port) << "freed under the handler";
+    return IDOK;
+  };
+  {
+    PortHold handler(port);  // as the terminal's window procedure holds it
+    port->ComOut("b", 1);
+    EXPECT_EQ(g_app.portList, port);
+  }
+  EXPECT_EQ(fake::BoxTexts(), std::vector<std::string>{"ComOut Pending Failed, stat:258"});
+  EXPECT_EQ(fake::CallsTo("WriteFile").size(), 1u);  // "b" never went out
+  EXPECT_EQ(g_app.portList, nullptr);
+  EXPECT_EQ(fake::OpenHandleCount(), 0);
+}
+
 }  // namespace
