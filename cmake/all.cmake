@@ -32,4 +32,5 @@ set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${include_file})
 # the five files, their sums (scripts/package --check).
 add_test(NAME package.reproducible COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/package --check
          WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
-set_tests_properties(package.reproducible PROPERTIES TIMEOUT 1500 PASS_REGULAR_EXPRESSION "package reproducible: ")
+set_tests_properties(package.reproducible PROPERTIES TIMEOUT 1500 PASS_REGULAR_EXPRESSION "package reproducible: "
+                                                      LABELS slow)

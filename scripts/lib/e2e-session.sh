@@ -3,7 +3,8 @@
 #
 #   e2e-session.sh prefix     the Wine prefix, an emptied work directory
 #   e2e-session.sh display    a private Xvfb
-#   e2e-session.sh server     a wineserver of the session's own
+#   e2e-session.sh server     a wineserver of the session's own, and the
+#                             cable COM15 <-> COM16 whose COM15 the registry maps
 #   e2e-session.sh cable      the null-modem cable COM5 <-> COM6
 #   e2e-session.sh stop-cable | stop-server | stop-display
 #
@@ -34,6 +35,14 @@ case ${1:-} in
         exec 9>"$prefix.lock"
         flock 9
         wine_setup_prefix "$prefix"
+        # COM15 mapped as users of Wine map a port, through the registry: it is
+        # in SERIALCOMM, and it opens even while its path is gone (e2e_lost).
+        # The mount manager reads this when a server starts.
+        if ! grep -q '^"COM15"=' "$prefix/system.reg"; then
+            env -u DISPLAY wine reg add 'HKLM\Software\Wine\Ports' /v COM15 /t REG_SZ \
+                /d "$prefix/cables/mapped/near" /f </dev/null >/dev/null 2>&1
+            wineserver -w
+        fi
         # A server that listing the tests left behind would not be ours.
         wineserver -k 2>/dev/null || true
         wineserver -w 2>/dev/null || true
@@ -49,7 +58,9 @@ case ${1:-} in
     server)
         export WINEPREFIX=$prefix
         load_display
-        wine_start_server
+        # COM15 <-> COM16: its socat runs before the server, which then makes
+        # COM15's device from the registry (see prefix).
+        cable_start mapped 15 16 mapped
         ;;
     cable)
         export WINEPREFIX=$prefix

@@ -135,18 +135,20 @@ wine_start_server() {
     return 1
 }
 
-# cable_start NAME NEAR FAR [fixed]: null-modem cable between COM<NEAR> and
-# COM<FAR>. The Linux ends are $WINEPREFIX/cables/NAME/{near,far} (symlinks
+# cable_start NAME NEAR FAR [fixed|mapped]: null-modem cable between COM<NEAR>
+# and COM<FAR>. The Linux ends are $WINEPREFIX/cables/NAME/{near,far} (symlinks
 # kept by socat), also exported as CABLE_NEAR / CABLE_FAR for the latest cable.
 # "fixed": the COM ports lead to those symlinks rather than to today's
 # pseudo-terminals, so that cable_revive makes the same ports come back.
+# "mapped": fixed, and socat runs before the wineserver starts, so that the
+# mount manager finds a port that HKLM\Software\Wine\Ports names there.
 cable_start() {
-    local name=${1:?usage: cable_start NAME NEAR_COM FAR_COM [fixed]} near=${2:?} far=${3:?} mode=${4:-}
+    local name=${1:?usage: cable_start NAME NEAR_COM FAR_COM [fixed|mapped]} near=${2:?} far=${3:?} mode=${4:-}
     [[ $name =~ ^[A-Za-z0-9_-]+$ ]] || { _wine_log "bad cable name '$name'"; return 1; }
     [[ $near =~ ^[0-9]+$ && $far =~ ^[0-9]+$ && $near != "$far" ]] ||
         { _wine_log "bad COM numbers '$near' '$far'"; return 1; }
     local dir=${WINEPREFIX:?call wine_setup_prefix first}/cables/$name
-    wine_start_server || return 1
+    if [[ $mode != mapped ]]; then wine_start_server || return 1; fi
     if [[ -f $dir/socat.pid ]]; then cable_stop "$name"; fi
     mkdir -p "$dir"
     rm -f "$dir/near" "$dir/far"
@@ -165,8 +167,9 @@ cable_start() {
         cable_stop "$name"
         return 1
     fi
+    wine_start_server || return 1
     local near_pty far_pty
-    if [[ $mode == fixed ]]; then
+    if [[ $mode == fixed || $mode == mapped ]]; then
         near_pty=$dir/near
         far_pty=$dir/far
     else

@@ -21,7 +21,7 @@ namespace {
 
 constexpr int kOpenPortBase = 499;  // command 499 + n opens COMn
 constexpr int kOther = 539;
-constexpr int kClose = 200, kSaveToDisk = 212;
+constexpr int kClose = 200, kSaveToDisk = 212, kSendTestData = 213, kCheckTestData = 225, kStatistics = 226;
 constexpr int kPortNameEdit = 370;
 const char kModemBox[] = "GetCommModemStatus Error:50";
 
@@ -106,6 +106,77 @@ TEST_F(Hostile, FarEndOfTheCableVanishesWhileThePortReceives) {
   EXPECT_TRUE(app_.Running());
   EXPECT_TRUE(app_.Answers(1000, nullptr));
   StopCable("hostile", workdir_);
+}
+
+// --- A write the far end never takes, and closing -------------------------------
+
+// Two ports on two cables, the test pattern going out of both; the second
+// cable's far end echoes, then stops reading, so that its writes hang (six
+// seconds each, then a box). With Port Statistics open on that port, its
+// window is closed, then the frame: ten times, never a crash, the dialog
+// closes with the window, no box comes after the window went, and the program
+// ends with 0 within ten seconds.
+TEST_F(Hostile, AHungWriteNeverStopsTheWindowOrTheProgramFromClosing) {
+  const char kPendingBox[] = "ComOut Pending Failed, stat:258";
+  std::string why;
+  ASSERT_TRUE(StartCable("hung", 17, 18, workdir_, &why)) << why;
+  const int rounds = std::stoi(EnvOr("PLIX_HUNG_ROUNDS", "10"));
+  for (int round = 1; round <= rounds; ++round) {
+    SCOPED_TRACE(round);
+    StartIn(workdir_);
+    FarEnd first(far_), second("COM18");
+    ASSERT_TRUE(first.ok() && second.ok()) << first.error() << " " << second.error();
+    app_.Command(kOpenPortBase + std::stoi(port_.substr(3)));
+    ASSERT_NE(app_.WaitForTerminal(port_.c_str(), 5000), nullptr);
+    app_.Command(kOpenPortBase + 17);  // the newest window is the active one
+    HWND terminal = app_.WaitForTerminal("COM17", 5000);
+    ASSERT_NE(terminal, nullptr);
+    ASSERT_TRUE(boxes_->WaitFor(2, 5000));  // the two modem-status boxes
+
+    // The first cable's far end takes everything; the second's echoes until told to stop.
+    std::atomic<bool> echoing{true}, stop{false};
+    std::atomic<size_t> echoed{0};
+    std::thread farEnds([&] {
+      while (!stop) {
+        first.Drain(20);
+        if (!echoing) continue;
+        const std::string got = second.Read(4096, 20);
+        if (!got.empty() && second.WriteAll(got, 2000)) echoed += got.size();
+      }
+    });
+    ASSERT_TRUE(app_.Send(kCheckTestData));
+    ASSERT_TRUE(app_.Send(kSendTestData));
+    EXPECT_TRUE(WaitUntil([&] { return echoed >= 20000; }, 10000)) << "echoed " << echoed;
+    echoing = false;  // the second cable fills: its writes hang
+    const bool hung = boxes_->WaitFor(3, 30000);
+
+    // Statistics open while the writes go on hanging; then the window goes.
+    app_.Command(kStatistics);
+    HWND dialog = app_.WaitForDialog("Port Statistics", 401, 20000);
+    EXPECT_NE(dialog, nullptr);
+    app_.Command(kClose);
+    const bool closed = WaitUntil([&] { return !IsWindow(terminal); }, 20000);
+    const size_t atClose = boxes_->Texts().size();
+    // The dialog's refresh comes once a second: it must find its port gone, not touch it.
+    const bool dialogGone = WaitUntil([&] { return dialog == nullptr || !IsWindow(dialog); }, 3000);
+    Sleep(1500);
+    const bool running = app_.Running();
+    const DWORD code = app_.CloseAndWait(10000);
+    stop = true;
+    farEnds.join();
+    const std::vector<std::string> texts = boxes_->Texts();
+    std::printf("hostile: hung write, round %d: %zu bytes echoed, %zu boxes: %s\n", round, echoed.load(), texts.size(),
+                Joined(texts).c_str());
+    ASSERT_TRUE(hung) << Joined(texts);
+    EXPECT_EQ(texts[2], kPendingBox);
+    EXPECT_TRUE(closed) << "the window with the hung write did not close";
+    EXPECT_TRUE(dialogGone) << "Port Statistics stayed open for a closed port";
+    EXPECT_TRUE(running) << "the program ended after the window closed";
+    EXPECT_EQ(texts.size(), atClose) << "a box after the window closed: " << Joined(texts);
+    ASSERT_EQ(code, 0u) << "the program did not end cleanly within 10 s";
+    boxes_.reset();
+  }
+  StopCable("hung", workdir_);
 }
 
 // --- Save To Disk where the file cannot be created -----------------------------
