@@ -21,11 +21,8 @@ ComPort::ComPort()
       paintedModemStatus(0x00FF),
       paintedOutputLines(0x00FF),
       rxBuffer{},
-      screenRows{},
       needsRepaint(0),
-      paintedRow(0),
-      cursorRow(0),
-      cursorColumn(0),
+      paintedAdvances(0),
       clientHeight(0),
       // Outside every lamp, so a button released before any mouse move does nothing.
       mouseX(-1),

@@ -4,12 +4,11 @@
 
 #include <vector>
 
-#include "core/hex_dump.h"
 #include "core/log_line.h"
 #include "core/port_stats.h"
+#include "core/screen_buffer.h"
 #include "port/check.h"
 #include "port/recovery.h"
-#include "terminal/screen_row.h"
 
 constexpr int kPortNameMax = 37;  // longest name the port-name dialog accepts
 constexpr int kRxBlock = 5000;    // most bytes one read brings in
@@ -18,14 +17,6 @@ constexpr int kRxBlock = 5000;    // most bytes one read brings in
 constexpr WORD kLineDtr = 0x1;
 constexpr WORD kLineRts = 0x2;
 constexpr WORD kLineLoop = 0x4;
-
-// How rows are laid out beyond plain text: Hex Dump's rows, and whether the
-// current row begins with a Time Stamps stamp.
-struct ScreenModes {
-  HexDump dump;
-  int dumping = 0;     // the rows now written are dump rows (Hex Dump was on at the last text)
-  int rowStamped = 0;  // the current row begins with a stamp: a CR returns after it
-};
 
 // Log To File: the entries of this port not yet in its file.
 struct PortLog {
@@ -47,11 +38,9 @@ struct ComPort {
   WORD paintedModemStatus;
   WORD paintedOutputLines;
   char rxBuffer[kRxBlock + 1];
-  ScreenRow screenRows[kScreenRows];
+  ScreenBuffer screen;                // what the terminal shows
   int needsRepaint;
-  int paintedRow;
-  int cursorRow;
-  int cursorColumn;
+  uint64_t paintedAdvances;           // the screen's Advances at the last paint
   int clientHeight;
   int mouseX;
   int mouseY;
@@ -77,7 +66,6 @@ struct ComPort {
   PortStats stats;        // what the port has done, for the Statistics dialog and the status bar
   PortCheck check;        // Check Test Data: the received bytes against the test pattern
   PortRecovery recovery;  // a lost device: noticing it, reopening it, its settings to give back
-  ScreenModes modes;      // Hex Dump and Time Stamps
   PortLog log;            // Log To File
 
   ComPort();
@@ -129,7 +117,8 @@ struct ComPort {
   // Switches the loop-back on or off; the bit follows the request, whatever the device says.
   int SetLoopback(int on);
 
-  // Screen buffer. count 0: bytes is a NUL-terminated text. A null pointer does nothing.
+  // To the screen buffer, laid out as the switches say now. count 0: bytes is
+  // a NUL-terminated text. A null pointer does nothing.
   void AddText(const char* bytes, int count);
   // Received bytes: as AddText, or as dump rows while Hex Dump is on.
   void AddReceived(const char* bytes, int count);
@@ -173,10 +162,6 @@ struct ComPort {
   int ServicePort();
 
  private:
-  void AdvanceRow();
-  void FollowDumpSwitch();
-  template <bool kStamps>
-  void PutText(const unsigned char* bytes, int count);
   void CollectWrite();
   void SaveBlock(DWORD count);
   void MakeDrawingObjects();

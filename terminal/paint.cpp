@@ -107,8 +107,8 @@ void ComPort::PaintTerminal(int full) {
   }
 
   // The ring has advanced: every visible row has moved up a line.
-  if (paintedRow != cursorRow) {
-    paintedRow = cursorRow;
+  if (paintedAdvances != screen.Advances()) {
+    paintedAdvances = screen.Advances();
     full = 1;
   }
 
@@ -120,9 +120,9 @@ void ComPort::PaintTerminal(int full) {
   // columns would not line up. The font is switched only where it changes.
   bool bandColourSet = false;
   bool dumpFontSelected = false;
-  int ring = cursorRow;
-  for (int line = rows; line >= 1; line--) {
-    ScreenRow& row = screenRows[ring];
+  int age = 0;
+  for (int line = rows; line >= 1; line--, age++) {
+    const ScreenRow& row = screen.Row(age);
     if (row.changed || full) {
       if (!bandColourSet) {
         SetBkColor(dc, RGB(255, 255, 255));
@@ -138,13 +138,8 @@ void ComPort::PaintTerminal(int full) {
       RECT band = {kTextLeft, top, kBandRight, top + kLineHeight};
       ExtTextOutA(dc, kTextLeft, top, ETO_OPAQUE, &band, row.text, static_cast<UINT>(std::strlen(row.text)), nullptr);
     }
-    ring = ring == 0 ? kScreenRows - 1 : ring - 1;
   }
-  ring = cursorRow;
-  for (int line = rows; line >= 1 && line > rows - kScreenRows; line--) {
-    screenRows[ring].changed = 0;
-    ring = ring == 0 ? kScreenRows - 1 : ring - 1;
-  }
+  for (age = 0; age < rows && age < kScreenRows; age++) screen.MarkPainted(age);
 
   // The context keeps its own font between paints, so the port's font can be freed with it.
   if (ownFont != nullptr) SelectObject(dc, ownFont);

@@ -2,6 +2,8 @@
 // window's own port.
 #include "terminal/window.h"
 
+#include <string>
+
 #include "app/globals.h"
 #include "dialogs/dialogs.h"
 #include "dialogs/port_dialog.h"
@@ -93,6 +95,19 @@ LRESULT OnPaint(HWND window, ComPort* port) {
   return 0;
 }
 
+// The screen's rows as text, for tests, screen readers and automation tools.
+// The title stays the port's name: the system keeps it apart from this.
+LRESULT OnGetText(const ComPort* port, WPARAM room, LPARAM buffer, bool lengthOnly) {
+  const std::string text = port->screen.Text();
+  if (lengthOnly) return static_cast<LRESULT>(text.size());
+  if (room == 0 || buffer == 0) return 0;
+  const size_t copied = text.size() < room - 1 ? text.size() : room - 1;
+  char* out = reinterpret_cast<char*>(buffer);
+  text.copy(out, copied);
+  out[copied] = 0;
+  return static_cast<LRESULT>(copied);
+}
+
 LRESULT OnChar(ComPort* port, WPARAM character) {
   // A count of 1, so that a NUL typed as Ctrl+@ is sent too.
   char byte = static_cast<char>(character & 0xFF);
@@ -155,6 +170,9 @@ LRESULT CALLBACK TerminalWndProc(HWND window, UINT message, WPARAM wParam, LPARA
       break;
     case WM_MDIACTIVATE:
       return 0;
+    case WM_GETTEXT:
+    case WM_GETTEXTLENGTH:
+      return OnGetText(port, wParam, lParam, message == WM_GETTEXTLENGTH);
     default:
       break;
   }

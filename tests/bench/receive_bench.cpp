@@ -115,12 +115,12 @@ void AddTextThroughput(benchmark::State& state, const std::string& data, int sho
   g_app.showCrLf = showCrLf;
   for (auto _ : state) {
     port->AddText(data.data(), static_cast<int>(data.size()));
-    benchmark::DoNotOptimize(port->screenRows);
+    benchmark::DoNotOptimize(port->screen);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(data.size()));
   port->ClearScreen();
   port->AddText(data.data(), static_cast<int>(data.size()));
-  if (!expectedRow.empty() && expectedRow != port->screenRows[port->cursorRow].text)
+  if (!expectedRow.empty() && expectedRow != port->screen.RingRow(port->screen.CurrentIndex()).text)
     state.SkipWithError("the current row does not read as expected");
 }
 
@@ -159,11 +159,11 @@ void BM_AddTextTimeStamps(benchmark::State& state) {
   const std::string data = CrLfText(kTextBytes);
   for (auto _ : state) {
     port->AddText(data.data(), static_cast<int>(data.size()));
-    benchmark::DoNotOptimize(port->screenRows);
+    benchmark::DoNotOptimize(port->screen);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(data.size()));
   // The data ends with CR LF: the row above the (empty) current one is its last line.
-  const std::string row = port->screenRows[(port->cursorRow + kScreenRows - 1) % kScreenRows].text;
+  const std::string row = port->screen.RingRow((port->screen.CurrentIndex() + kScreenRows - 1) % kScreenRows).text;
   if (row != "[14:03:00.000] " + data.substr(data.size() - 64, 62))
     state.SkipWithError("the last line does not read as its stamp and text");
 }
@@ -182,14 +182,14 @@ void BM_AddReceivedHexDump(benchmark::State& state) {
   for (auto _ : state) {
     for (size_t at = 0; at < data.size(); at += kRead)
       port->AddReceived(data.data() + at, static_cast<int>(std::min(kRead, data.size() - at)));
-    benchmark::DoNotOptimize(port->screenRows);
+    benchmark::DoNotOptimize(port->screen);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(data.size()));
   // 65536 bytes a round: whole rows only, so the row just finished is the data's last 16 bytes.
   char want[HexDump::kRowChars + 1];
   const uint64_t offset = static_cast<uint64_t>(state.iterations()) * data.size() - 16;
   FormatHexRow(offset, reinterpret_cast<const unsigned char*>(data.data() + data.size() - 16), 16, want);
-  const ScreenRow& last = port->screenRows[(port->cursorRow + kScreenRows - 1) % kScreenRows];
+  const ScreenRow& last = port->screen.RingRow((port->screen.CurrentIndex() + kScreenRows - 1) % kScreenRows);
   if (std::strcmp(last.text, want) != 0) state.SkipWithError("the last dump row does not read as expected");
 }
 BENCHMARK(BM_AddReceivedHexDump);
@@ -289,8 +289,7 @@ void BM_PaintAfterOneCharacter(benchmark::State& state) {
   }
   size_t draws = 0, gdiCalls = 0, rows = 0, lamps = 0;
   for (auto _ : state) {
-    port->cursorColumn = 40;  // keep the row from wrapping: the cursor stays in this row
-    port->AddText("x", 1);
+    port->AddText("\rx", 2);  // back to the row's start: the row never wraps
     const int callsBefore = fake::GdiCalls();
     port->PaintTerminal(0);
     gdiCalls += static_cast<size_t>(fake::GdiCalls() - callsBefore);

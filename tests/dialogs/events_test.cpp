@@ -113,7 +113,7 @@ TEST_F(EventsDialogTest, TheNextPollStartsOrStopsTheEventWait) {
   PollAllPorts();
   EXPECT_EQ(fake::CallsTo("WaitCommEvent").size(), 1u);
   EXPECT_EQ(port->eventPending, 0);
-  EXPECT_STREQ(port->screenRows[port->cursorRow].text, "<EV_NONE>");
+  EXPECT_STREQ(port->screen.RingRow(port->screen.CurrentIndex()).text, "<EV_NONE>");
 }
 
 TEST_F(EventsDialogTest, RefusedMaskIsKeptSilently) {

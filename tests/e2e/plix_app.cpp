@@ -10,7 +10,7 @@
 #include <iterator>
 #include <memory>
 
-#include "port/comport.h"
+#include "core/screen_buffer.h"
 
 std::string FullPath(const std::string& path) {
   char buffer[MAX_PATH] = {};
@@ -167,24 +167,25 @@ std::vector<HWND> PlixApp::MessageBoxes(HWND except) const {
 }
 
 std::vector<std::string> PlixApp::Rows(HWND terminal) const {
-  // The window's extra bytes hold its ComPort; the program is built by the
-  // same compiler from the same header, so the layout is ours.
-  auto address = reinterpret_cast<const void*>(GetWindowLongPtrA(terminal, 0));
-  if (address == nullptr) return {};
-  auto storage = std::make_unique<unsigned char[]>(sizeof(ComPort) + alignof(ComPort));
-  void* aligned = storage.get();
-  size_t space = sizeof(ComPort) + alignof(ComPort);
-  std::align(alignof(ComPort), sizeof(ComPort), aligned, space);
-  SIZE_T got = 0;
-  if (!ReadProcessMemory(process_.hProcess, address, aligned, sizeof(ComPort), &got) || got != sizeof(ComPort))
+  // The terminal answers WM_GETTEXT with its rows, oldest first, CR LF between.
+  // Bounded: a program inside a six-second wait answers late, and a test polls again.
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutA(terminal, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 10000, &length)) return {};
+  std::string text(length + 1, '\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutA(terminal, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]), SMTO_NORMAL, 10000,
+                           &copied))
     return {};
-  const auto* port = static_cast<const ComPort*>(aligned);
-  if (port->cursorRow < 0 || port->cursorRow >= kScreenRows) return {};
+  text.resize(std::min<size_t>(copied, length));
   std::vector<std::string> rows;
-  for (int i = 1; i <= kScreenRows; ++i) {
-    const ScreenRow& row = port->screenRows[(port->cursorRow + i) % kScreenRows];
-    rows.emplace_back(row.text, strnlen(row.text, sizeof row.text));
+  size_t at = 0;
+  for (;;) {
+    const size_t end = text.find("\r\n", at);
+    rows.push_back(text.substr(at, end == std::string::npos ? std::string::npos : end - at));
+    if (end == std::string::npos) break;
+    at = end + 2;
   }
+  if (rows.size() != static_cast<size_t>(kScreenRows)) return {};
   return rows;
 }
 

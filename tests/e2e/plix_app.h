@@ -1,6 +1,6 @@
 // Drives a running plix32.exe from outside, as a user or another program
-// could: window messages, real keystrokes, screen pixels, its memory, and the
-// far end of the cable.
+// could: window messages, real keystrokes, screen pixels, and the far end of
+// the cable.
 #pragma once
 #include <windows.h>
 
@@ -58,8 +58,8 @@ class PlixApp {
   // left out, since dialog labels carry the id of a message box's text.
   std::vector<HWND> MessageBoxes(HWND except) const;
 
-  // The terminal's screen rows read from its ComPort, oldest first, the
-  // current row last (35 rows); empty when the memory cannot be read.
+  // The terminal's screen rows as its WM_GETTEXT gives them, oldest first,
+  // the current row last (35 rows); empty when it did not answer.
   std::vector<std::string> Rows(HWND terminal) const;
   // The non-empty rows joined with '\n'.
   std::string Screen(HWND terminal) const;

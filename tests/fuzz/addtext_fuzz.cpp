@@ -27,10 +27,10 @@ void Check(bool ok) {
 }
 
 void CheckBuffer(const ComPort& port) {
-  for (const ScreenRow& row : port.screenRows) Check(strnlen(row.text, sizeof row.text) <= 80);
-  Check(port.cursorRow >= 0 && port.cursorRow < kScreenRows);
-  Check(port.cursorColumn >= 0 && port.cursorColumn < kScreenColumns);
-  Check(std::strlen(port.screenRows[port.cursorRow].text) >= static_cast<size_t>(port.cursorColumn));
+  for (int age = 0; age < kScreenRows; age++) Check(strnlen(port.screen.Row(age).text, sizeof port.screen.Row(age).text) <= 80);
+  Check(port.screen.CurrentIndex() >= 0 && port.screen.CurrentIndex() < kScreenRows);
+  Check(port.screen.Column() >= 0 && port.screen.Column() < kScreenColumns);
+  Check(std::strlen(port.screen.RingRow(port.screen.CurrentIndex()).text) >= static_cast<size_t>(port.screen.Column()));
 }
 
 // Takes the next byte, or 0 when the input is used up.
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (op < 24) {
       port.ClearScreen();
     } else if (op < 32) {
-      for (ScreenRow& row : port.screenRows) row.changed = 0;
+      for (int age = 0; age < kScreenRows; age++) port.screen.MarkPainted(age);
     } else if (op < 48) {
       port.needsRepaint = 0;
       port.AddText(nullptr, static_cast<int>(Next(data, size)));

@@ -188,9 +188,9 @@ void ChaosTest::CheckScreens() {
     if (d->lastRead.empty()) continue;
     std::string tail = RenderTail(d->lastRead);
     if (tail.empty()) continue;
-    const ScreenRow& row = port->screenRows[port->cursorRow];
-    const ScreenRow& above = port->screenRows[(port->cursorRow + kScreenRows - 1) % kScreenRows];
-    ASSERT_EQ(std::strlen(row.text), static_cast<size_t>(port->cursorColumn)) << port->portName;
+    const ScreenRow& row = port->screen.RingRow(port->screen.CurrentIndex());
+    const ScreenRow& above = port->screen.RingRow((port->screen.CurrentIndex() + kScreenRows - 1) % kScreenRows);
+    ASSERT_EQ(std::strlen(row.text), static_cast<size_t>(port->screen.Column())) << port->portName;
     std::string shown = std::string(above.text) + row.text;
     ASSERT_GE(shown.size(), tail.size()) << port->portName;
     ASSERT_EQ(shown.substr(shown.size() - tail.size()), tail) << port->portName << " after pass " << f_.passes;

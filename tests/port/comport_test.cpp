@@ -21,14 +21,14 @@ TEST_F(ComPortTest, ConstructionSetsDefaultsWithoutTouchingTheSystem) {
   EXPECT_EQ(port.paintedModemStatus, 0x00FF);
   EXPECT_EQ(port.paintedOutputLines, 0x00FF);
   EXPECT_EQ(port.rxBuffer[0], 0);
-  for (const ScreenRow& row : port.screenRows) {
-    EXPECT_EQ(row.text[0], 0);
-    EXPECT_EQ(row.changed, 0);
+  for (int age = 0; age < kScreenRows; age++) {
+    EXPECT_EQ(port.screen.Row(age).text[0], 0);
+    EXPECT_EQ(port.screen.Row(age).changed, 0);
   }
   EXPECT_EQ(port.needsRepaint, 0);
-  EXPECT_EQ(port.paintedRow, 0);
-  EXPECT_EQ(port.cursorRow, 0);
-  EXPECT_EQ(port.cursorColumn, 0);
+  EXPECT_EQ(port.paintedAdvances, 0u);
+  EXPECT_EQ(port.screen.CurrentIndex(), 0);
+  EXPECT_EQ(port.screen.Column(), 0);
   EXPECT_EQ(port.clientHeight, 0);
   EXPECT_EQ(port.eventPending, 0);
   EXPECT_EQ(port.writePending, 0);

@@ -28,7 +28,7 @@ class EventsTest : public OnePortTest {
   // Everything written to the screen since it was last cleared (the texts may wrap).
   static std::string ScreenText(const ComPort& p) {
     std::string out;
-    for (int row = 0; row <= p.cursorRow; row++) out += p.screenRows[row].text;
+    for (int row = 0; row <= p.screen.CurrentIndex(); row++) out += p.screen.RingRow(row).text;
     return out;
   }
 };

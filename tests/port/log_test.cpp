@@ -72,7 +72,7 @@ TEST_F(LogTest, ReceivedBytesAreSpelledExactlyAsTheScreenSpellsThemOneEntryPerRe
   device->rx = "tail";
   PollAllPorts();
   std::string screen;
-  for (int r = 0; r <= port->cursorRow; r++) screen += port->screenRows[r].text;
+  for (int r = 0; r <= port->screen.CurrentIndex(); r++) screen += port->screen.RingRow(r).text;
   const std::vector<std::string> entries = Entries();
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ("COM1 RX " + screen, entries[0] + "tail");
@@ -86,7 +86,7 @@ TEST_F(LogTest, AFileThatCannotBeWrittenGivesOneNoticeAndTheDataIsStillShownAndC
     device->rx = block;
     PollAllPorts();
   }
-  std::string screen = port->screenRows[0].text;
+  std::string screen = port->screen.RingRow(0).text;
   EXPECT_EQ(screen, "one <Log To File failed: kOM1.log>two ");
   EXPECT_EQ(FileText("kOM1.txt"), "one two ");
 

@@ -35,7 +35,7 @@ class RecoveryTest : public DialogTest {
   // Every row, oldest first, joined without separators (rows wrap at 80).
   std::string Screen() const {
     std::string out;
-    for (int i = 1; i <= kScreenRows; i++) out += port->screenRows[(port->cursorRow + i) % kScreenRows].text;
+    for (int i = 1; i <= kScreenRows; i++) out += port->screen.RingRow((port->screen.CurrentIndex() + i) % kScreenRows).text;
     return out;
   }
   static size_t Count(const std::string& text, const std::string& what) {

@@ -30,7 +30,7 @@ class ServiceTest : public FakeWinTest {
   static std::string Screen(const ComPort& port) {
     std::string out;
     for (int i = 1; i <= kScreenRows; i++) {
-      const ScreenRow& row = port.screenRows[(port.cursorRow + i) % kScreenRows];
+      const ScreenRow& row = port.screen.RingRow((port.screen.CurrentIndex() + i) % kScreenRows);
       if (!out.empty() || row.text[0] != 0) out += std::string(row.text) + (i < kScreenRows ? "|" : "");
     }
     return out;
@@ -132,8 +132,8 @@ TEST_F(ServiceTest, APassPaintsEachLineAtMostOnceAfterAllItsReads) {
   }
   EXPECT_EQ(drawsPerLine.size(), 13u);
   for (auto& [y, n] : drawsPerLine) EXPECT_EQ(n, 1) << "line at y " << y;
-  for (int line = 13, ring = port->cursorRow; line >= 1; line--, ring = (ring + kScreenRows - 1) % kScreenRows)
-    EXPECT_EQ(shown[line], port->screenRows[ring].text) << "line " << line;
+  for (int line = 13, ring = port->screen.CurrentIndex(); line >= 1; line--, ring = (ring + kScreenRows - 1) % kScreenRows)
+    EXPECT_EQ(shown[line], port->screen.RingRow(ring).text) << "line " << line;
   EXPECT_TRUE(fake::DrawsOf("TextOutA").empty());
   EXPECT_TRUE(fake::DrawsOf("Rectangle").empty());
 }

@@ -367,7 +367,7 @@ TEST_F(TransferTest, QueueStatusReportsTheDriversCounts) {
   EXPECT_EQ(port->QueueStatus(&out, &in), 0);
   EXPECT_EQ(out, 45u);
   EXPECT_EQ(in, 123u);
-  EXPECT_STREQ(port->screenRows[0].text, "");
+  EXPECT_STREQ(port->screen.RingRow(0).text, "");
   EXPECT_EQ(port->needsRepaint, 0);
   EXPECT_THAT(fake::BoxTexts(), IsEmpty());
 }
@@ -376,10 +376,10 @@ TEST_F(TransferTest, QueueStatusWritesLineErrorsToTheScreenAndClearsThem) {
   device->lineErrors = CE_FRAME | CE_OVERRUN;
   DWORD out = 0, in = 0;
   port->QueueStatus(&out, &in);
-  EXPECT_STREQ(port->screenRows[port->cursorRow].text, "<ERR:FRAME <ERR:OVERRUN>");
+  EXPECT_STREQ(port->screen.RingRow(port->screen.CurrentIndex()).text, "<ERR:FRAME <ERR:OVERRUN>");
   // Cleared by the driver when read: the next pass adds nothing.
   port->QueueStatus(&out, &in);
-  EXPECT_STREQ(port->screenRows[port->cursorRow].text, "<ERR:FRAME <ERR:OVERRUN>");
+  EXPECT_STREQ(port->screen.RingRow(port->screen.CurrentIndex()).text, "<ERR:FRAME <ERR:OVERRUN>");
   EXPECT_THAT(fake::BoxTexts(), IsEmpty());
 }
 
@@ -395,7 +395,7 @@ TEST_F(TransferTest, QueueStatusFailureGoesToTheScreenAndReportsNoCounts) {
   std::ostringstream expected;
   expected << "<ERR 32H,ClearCommError, COM1, handle:" << std::hex << reinterpret_cast<uintptr_t>(port->handle)
            << ">";
-  EXPECT_EQ(std::string(port->screenRows[port->cursorRow].text), expected.str());
+  EXPECT_EQ(std::string(port->screen.RingRow(port->screen.CurrentIndex()).text), expected.str());
   EXPECT_EQ(port->needsRepaint, 1);
   EXPECT_THAT(fake::BoxTexts(), IsEmpty());
 }
@@ -409,14 +409,14 @@ TEST_F(TransferTest, AFailingClearCommErrorIsNotedOnceUntilItWorksAgain) {
     EXPECT_EQ(out, 0u);
     EXPECT_EQ(in, 0u);
   }
-  std::string row = port->screenRows[0].text;
+  std::string row = port->screen.RingRow(0).text;
   EXPECT_EQ(row.rfind("received before<ERR 32H,ClearCommError, COM1, handle:", 0), 0u) << row;
-  EXPECT_EQ(port->cursorRow, 0);  // one notice, not fifty: what came before is still on screen
+  EXPECT_EQ(port->screen.CurrentIndex(), 0);  // one notice, not fifty: what came before is still on screen
   port->QueueStatus(&out, &in);   // the driver answers again
   fake::FailNext("ClearCommError", ERROR_NOT_SUPPORTED);
   port->QueueStatus(&out, &in);
   std::string shown;  // rows 0 up to the cursor: the ring has not wrapped here
-  for (int r = 0; r <= port->cursorRow; r++) shown += port->screenRows[r].text;
+  for (int r = 0; r <= port->screen.CurrentIndex(); r++) shown += port->screen.RingRow(r).text;
   int notices = 0;
   for (size_t at = 0; (at = shown.find("ClearCommError", at)) != std::string::npos; at++) notices++;
   EXPECT_EQ(notices, 2) << shown;
@@ -426,8 +426,8 @@ TEST_F(TransferTest, QueueStatusErrorNumberIsLowerCaseHex) {
   fake::FailNext("ClearCommError", 0xABC);
   DWORD out = 0, in = 0;
   port->QueueStatus(&out, &in);
-  EXPECT_EQ(std::string(port->screenRows[port->cursorRow].text).rfind("<ERR abcH,ClearCommError, COM1, handle:", 0), 0u)
-      << port->screenRows[port->cursorRow].text;
+  EXPECT_EQ(std::string(port->screen.RingRow(port->screen.CurrentIndex()).text).rfind("<ERR abcH,ClearCommError, COM1, handle:", 0), 0u)
+      << port->screen.RingRow(port->screen.CurrentIndex()).text;
 }
 
 }  // namespace

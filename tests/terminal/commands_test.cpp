@@ -55,7 +55,7 @@ TEST_F(CommandsTest, ControlCommandsCallTheDriverAndLeaveTheirNoticeWhateverItSa
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].handle, port_->handle);
     EXPECT_EQ(calls[0].args[0], c.arg);
-    EXPECT_STREQ(port_->screenRows[0].text, c.notice);
+    EXPECT_STREQ(port_->screen.RingRow(0).text, c.notice);
   }
   EXPECT_TRUE(fake::Boxes().empty());
   for (unsigned other : {199u, 216u, 225u, 500u}) EXPECT_FALSE(RunControlCommand(port_.get(), other));

@@ -16,7 +16,7 @@ class ModesTest : public FakeWinTest {
   // The rows from the first to the cursor's (the ring has not wrapped in these tests).
   std::vector<std::string> Rows() const {
     std::vector<std::string> out;
-    for (int r = 0; r <= port.cursorRow; r++) out.push_back(port.screenRows[r].text);
+    for (int r = 0; r <= port.screen.CurrentIndex(); r++) out.push_back(port.screen.RingRow(r).text);
     return out;
   }
   static std::string Dump(uint64_t offset, const std::string& bytes) {
@@ -35,8 +35,8 @@ TEST_F(ModesTest, WithBothOffReceivedBytesAreLaidOutExactlyAsText) {
   asText.AddText(bytes.data(), static_cast<int>(bytes.size()));
   Received(bytes.substr(0, 250));
   Received(bytes.substr(250));
-  for (int r = 0; r < kScreenRows; r++) EXPECT_STREQ(port.screenRows[r].text, asText.screenRows[r].text) << r;
-  EXPECT_EQ(port.cursorColumn, asText.cursorColumn);
+  for (int r = 0; r < kScreenRows; r++) EXPECT_STREQ(port.screen.RingRow(r).text, asText.screen.RingRow(r).text) << r;
+  EXPECT_EQ(port.screen.Column(), asText.screen.Column());
   EXPECT_TRUE(fake::CallsTo("GetLocalTime").empty());  // no clock is read for switches that are off
 }
 
@@ -58,7 +58,7 @@ TEST_F(ModesTest, StampedRowsWrapAtEightyStampIncludedAndACarriageReturnKeepsThe
   fake::SetTickCount(8001);
   Received("\n\nnext");
   EXPECT_EQ(Rows().back(), "[14:03:08.001] next");
-  EXPECT_EQ(std::string(port.screenRows[port.cursorRow - 1].text), "");
+  EXPECT_EQ(std::string(port.screen.RingRow(port.screen.CurrentIndex() - 1).text), "");
 }
 
 TEST_F(ModesTest, DumpRowsFillAcrossReadsAndANoticeTakesARowOfItsOwn) {

@@ -13,14 +13,14 @@ class ScreenTest : public FakeWinTest {
  protected:
   // Adds the bytes with their explicit count, NULs included.
   void Add(const std::string& bytes) { port.AddText(bytes.data(), static_cast<int>(bytes.size())); }
-  std::string Row(int index) const { return port.screenRows[index].text; }
+  std::string Row(int index) const { return port.screen.RingRow(index).text; }
   void ForgetChanges() {
-    for (ScreenRow& row : port.screenRows) row.changed = 0;
+    for (int age = 0; age < kScreenRows; age++) port.screen.MarkPainted(age);
     port.needsRepaint = 0;
   }
   void ExpectCursor(int row, int column) {
-    EXPECT_EQ(port.cursorRow, row);
-    EXPECT_EQ(port.cursorColumn, column);
+    EXPECT_EQ(port.screen.CurrentIndex(), row);
+    EXPECT_EQ(port.screen.Column(), column);
   }
 
   ComPort port;
@@ -37,9 +37,9 @@ TEST_F(ScreenTest, ByteClassesAreStoredOrSpelledOutInLowercaseHex) {
     ComPort fresh;
     const char b = static_cast<char>(byte);
     fresh.AddText(&b, 1);
-    EXPECT_EQ(std::string(fresh.screenRows[0].text), shown);
-    EXPECT_EQ(fresh.cursorRow, 0);
-    EXPECT_EQ(fresh.cursorColumn, static_cast<int>(shown.size()));
+    EXPECT_EQ(std::string(fresh.screen.RingRow(0).text), shown);
+    EXPECT_EQ(fresh.screen.CurrentIndex(), 0);
+    EXPECT_EQ(fresh.screen.Column(), static_cast<int>(shown.size()));
   }
 }
 
@@ -90,10 +90,10 @@ TEST_F(ScreenTest, CrLfSequenceWithAndWithoutShowCrLf) {
   g_app.showCrLf = 1;
   const std::string bytes = "abc\r\ndef";
   shown.AddText(bytes.data(), static_cast<int>(bytes.size()));
-  EXPECT_STREQ(shown.screenRows[0].text, "abc<CR>");
-  EXPECT_STREQ(shown.screenRows[1].text, "<LF>def");
-  EXPECT_EQ(shown.cursorRow, 1);
-  EXPECT_EQ(shown.cursorColumn, 7);
+  EXPECT_STREQ(shown.screen.RingRow(0).text, "abc<CR>");
+  EXPECT_STREQ(shown.screen.RingRow(1).text, "<LF>def");
+  EXPECT_EQ(shown.screen.CurrentIndex(), 1);
+  EXPECT_EQ(shown.screen.Column(), 7);
 }
 
 TEST_F(ScreenTest, ShowCrLfSwitchAffectsOnlyLaterBytes) {
@@ -121,7 +121,7 @@ TEST_F(ScreenTest, RowWrapsRightAfterItsEightiethCharacter) {
   const std::string eighty(80, 'x');
   Add(eighty);
   EXPECT_EQ(Row(0), eighty);
-  EXPECT_EQ(port.screenRows[0].text[80], 0);
+  EXPECT_EQ(port.screen.RingRow(0).text[80], 0);
   ExpectCursor(1, 0);
   EXPECT_EQ(Row(1), "");
 
@@ -173,7 +173,7 @@ TEST_F(ScreenTest, NullPointerDoesNothingAtAll) {
   port.AddText(nullptr, 5);
   port.AddText(nullptr, 0);
   EXPECT_EQ(port.needsRepaint, 0);
-  EXPECT_EQ(port.screenRows[0].changed, 0);
+  EXPECT_EQ(port.screen.RingRow(0).changed, 0);
   EXPECT_EQ(Row(0), "abc");
   ExpectCursor(0, 3);
 }
@@ -185,7 +185,7 @@ TEST_F(ScreenTest, EmptyTextAddsNothingButAsksForARepaint) {
   EXPECT_EQ(port.needsRepaint, 1);
   EXPECT_EQ(Row(0), "abc");
   ExpectCursor(0, 3);
-  for (const ScreenRow& row : port.screenRows) EXPECT_EQ(row.changed, 0);
+  for (int age = 0; age < kScreenRows; age++) EXPECT_EQ(port.screen.Row(age).changed, 0);
 }
 
 TEST_F(ScreenTest, ChangedFlagsMarkOnlyTheRowsWritten) {
@@ -194,31 +194,31 @@ TEST_F(ScreenTest, ChangedFlagsMarkOnlyTheRowsWritten) {
 
   Add("!");
   EXPECT_EQ(port.needsRepaint, 1);
-  EXPECT_EQ(port.screenRows[2].changed, 1);
-  EXPECT_EQ(port.screenRows[0].changed, 0);
-  EXPECT_EQ(port.screenRows[1].changed, 0);
+  EXPECT_EQ(port.screen.RingRow(2).changed, 1);
+  EXPECT_EQ(port.screen.RingRow(0).changed, 0);
+  EXPECT_EQ(port.screen.RingRow(1).changed, 0);
 
   ForgetChanges();
   Add("\r");
-  EXPECT_EQ(port.screenRows[2].changed, 1);  // a CR alone marks its row
-  EXPECT_EQ(port.screenRows[3].changed, 0);
+  EXPECT_EQ(port.screen.RingRow(2).changed, 1);  // a CR alone marks its row
+  EXPECT_EQ(port.screen.RingRow(3).changed, 0);
 
   ForgetChanges();
   Add("\n");
-  EXPECT_EQ(port.screenRows[3].changed, 1);  // the new, emptied row
-  EXPECT_EQ(port.screenRows[2].changed, 0);
+  EXPECT_EQ(port.screen.RingRow(3).changed, 1);  // the new, emptied row
+  EXPECT_EQ(port.screen.RingRow(2).changed, 0);
 
   ForgetChanges();
   Add(std::string(80, 'x'));
-  EXPECT_EQ(port.screenRows[3].changed, 1);
-  EXPECT_EQ(port.screenRows[4].changed, 1);  // the row the wrap moved to
-  EXPECT_EQ(port.screenRows[5].changed, 0);
+  EXPECT_EQ(port.screen.RingRow(3).changed, 1);
+  EXPECT_EQ(port.screen.RingRow(4).changed, 1);  // the row the wrap moved to
+  EXPECT_EQ(port.screen.RingRow(5).changed, 0);
 }
 
 TEST_F(ScreenTest, ClearScreenEmptiesEveryRowAndHomesTheCursor) {
   for (int i = 0; i < 40; i++) Add("line " + std::to_string(i) + "\n");
   Add("partial");
-  ASSERT_NE(port.cursorRow, 0);
+  ASSERT_NE(port.screen.CurrentIndex(), 0);
 
   port.ClearScreen();
   ExpectCursor(0, 0);
