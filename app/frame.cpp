@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "app/globals.h"
+#include "port/program.h"
 #include "app/help.h"
 #include "app/statusbar.h"
 #include "dialogs/dialogs.h"
@@ -67,25 +69,25 @@ void OpenPort(HWND frame, int command) {
 // The Port menu's program-wide switches; `switchedOn`, if any, runs when one goes on.
 struct MenuSwitch {
   UINT command;
-  int AppGlobals::*value;
+  int ProgramState::*value;
   void (*switchedOn)();
 };
 
 const MenuSwitch kMenuSwitches[] = {
-    {IDM_SAVETODISK, &AppGlobals::saveToDisk, nullptr},
-    {IDM_SENDTESTDATA, &AppGlobals::sendTestData, nullptr},
-    {IDM_CHECKTESTDATA, &AppGlobals::checkTestData, RestartPatternChecks},
-    {IDM_SHOWCRLF, &AppGlobals::showCrLf, nullptr},
-    {IDM_REOPENLOST, &AppGlobals::reopenLostPorts, ReopenLostPorts},
-    {IDM_LOGTOFILE, &AppGlobals::logToFile, nullptr},
-    {IDM_TIMESTAMPS, &AppGlobals::timeStamps, nullptr},
-    {IDM_HEXDUMP, &AppGlobals::hexDump, nullptr},
+    {IDM_SAVETODISK, &ProgramState::saveToDisk, nullptr},
+    {IDM_SENDTESTDATA, &ProgramState::sendTestData, nullptr},
+    {IDM_CHECKTESTDATA, &ProgramState::checkTestData, RestartPatternChecks},
+    {IDM_SHOWCRLF, &ProgramState::showCrLf, nullptr},
+    {IDM_REOPENLOST, &ProgramState::reopenLostPorts, ReopenLostPorts},
+    {IDM_LOGTOFILE, &ProgramState::logToFile, nullptr},
+    {IDM_TIMESTAMPS, &ProgramState::timeStamps, nullptr},
+    {IDM_HEXDUMP, &ProgramState::hexDump, nullptr},
 };
 
 bool FlipSwitch(UINT command) {
   for (const MenuSwitch& s : kMenuSwitches) {
     if (s.command != command) continue;
-    int& value = g_app.*s.value;
+    int& value = g_program.*s.value;
     value ^= 1;
     CheckMenuItem(g_app.frameMenu, command, MF_BYCOMMAND | (value ? MF_CHECKED : MF_UNCHECKED));
     if (value && s.switchedOn != nullptr) s.switchedOn();
@@ -140,12 +142,10 @@ bool OpenPortNamed(const char* name) {
     MessageBoxA(GetFocus(), "Port failed to open.", "", MB_OK);
     return false;
   }
-  g_app.currentPort = port;
-  std::snprintf(g_app.scratchText, sizeof g_app.scratchText, "%s", name);
-
-  if (port->Open(g_app.scratchText) != 0) {
+  // A copy: `name` may be a buffer that a dialog shown meanwhile fills again.
+  const std::string requested = name;
+  if (port->Open(requested.c_str()) != 0) {
     delete port;  // never linked, never shown
-    if (g_app.currentPort == port) g_app.currentPort = nullptr;
     MessageBoxA(GetFocus(), "Port failed to open.", "", MB_OK);
     return false;
   }
@@ -153,8 +153,8 @@ bool OpenPortNamed(const char* name) {
   EnableMenuItem(g_app.frameMenu, 1, MF_BYPOSITION | MF_ENABLED);
   EnableMenuItem(g_app.frameMenu, 2, MF_BYPOSITION | MF_ENABLED);
 
-  // The port rides in the creation record: boxes shown while it opened may
-  // have let other windows change currentPort.
+  // The port rides in the creation record, not in a global that a box shown
+  // meanwhile could let another window change.
   PortHandover handover = {port, 0};
   MDICREATESTRUCTA create = {};
   create.szClass = "PlixDraw";
@@ -167,10 +167,7 @@ bool OpenPortNamed(const char* name) {
   if (child == nullptr) {
     MessageBoxA(GetFocus(), "Port No Open.", "", MB_OK);
     // A port no window took would be served for ever with nowhere to show it.
-    if (!handover.bound) {
-      if (g_app.currentPort == port) g_app.currentPort = nullptr;
-      ReleasePort(port);
-    }
+    if (!handover.bound) ReleasePort(port);
     return false;
   }
   return true;

@@ -1,4 +1,4 @@
 #include "app/globals.h"
 
-// Zero at load: null handles and pointers, switches off, empty text.
+// Zero at load: null handles.
 AppGlobals g_app;

@@ -3,6 +3,8 @@
 
 #include "app/frame.h"
 #include "app/globals.h"
+#include "port/errorbox.h"
+#include "port/program.h"
 #include "terminal/lamps.h"
 #include "terminal/window.h"
 
@@ -50,8 +52,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int show) {
   g_app.frameMenu = LoadMenuA(instance, "PLIXAPMENU");
   g_app.windowMenu = GetSubMenu(g_app.frameMenu, 0);
   HACCEL accelerators = LoadAcceleratorsA(instance, "PlixAccel");
-  g_app.platformId = PlatformId();
-  g_app.reopenLostPorts = 1;  // checked in the menu resource too
+  g_program.platformId = PlatformId();
+  g_program.reopenLostPorts = 1;  // checked in the menu resource too
 
   g_app.frameWindow = CreateWindowExA(0, "PlixFrame", "Plix32, Ostrel Corp.", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, g_app.frameMenu, instance,
@@ -62,6 +64,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int show) {
     return 1;
   }
   g_app.mdiClient = GetWindow(g_app.frameWindow, GW_CHILD);
+  SetErrorBoxOwner(g_app.frameWindow);
   ShowWindow(g_app.frameWindow, show);
   UpdateWindow(g_app.frameWindow);
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/globals.h"
+#include "port/program.h"
 #include "core/status_line.h"
 #include "port/comport.h"
 
@@ -50,7 +51,7 @@ void UpdateStatusBar(const ComPort* port) {
   char text[sizeof shownText];
   if (port != nullptr)
     FormatStatusLine(text, sizeof text, port->portName, &port->stats, now,
-                     g_app.checkTestData ? &port->check.checker.Counts() : nullptr);
+                     g_program.checkTestData ? &port->check.checker.Counts() : nullptr);
   else
     FormatStatusLine(text, sizeof text, nullptr, nullptr, 0, nullptr);
   if (std::strcmp(text, shownText) == 0) return;

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/errorbox.h"
+#include "port/errorbox.h"
 #include "dialogs/port_dialog.h"
 
 void FillList(HWND dialog, int control, const char* const* items, int count, int selection) {

@@ -1,6 +1,6 @@
 // Line Settings: every line and flow-control member of the DCB one by one,
 // with the RTS and DTR lamps kept in step with the control modes.
-#include "app/errorbox.h"
+#include "port/errorbox.h"
 #include "dialogs/controls.h"
 #include "dialogs/dialog_ids.h"
 #include "dialogs/dialogs.h"

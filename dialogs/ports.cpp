@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
+#include "port/program.h"
 #include "core/port_list.h"
 #include "dialogs/dialog_ids.h"
 #include "dialogs/dialogs.h"
@@ -99,7 +99,7 @@ PortList PresentPorts() {
   AddSetupDevices(list, &kPortsClass, 0);
   AddSerialComm(list);
   // A port whose window has closed is only waiting for a box to end.
-  for (const ComPort* port = g_app.portList; port != nullptr; port = port->next)
+  for (const ComPort* port = g_program.portList; port != nullptr; port = port->next)
     if (!port->closePending) list.MarkOpen(port->portName, port->Lost());
   return list;
 }

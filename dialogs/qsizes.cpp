@@ -1,5 +1,5 @@
 // Queue sizes: the driver's input and output queue sizes, and new ones asked for.
-#include "app/errorbox.h"
+#include "port/errorbox.h"
 #include "dialogs/controls.h"
 #include "dialogs/dialog_ids.h"
 #include "dialogs/dialogs.h"

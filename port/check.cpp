@@ -1,7 +1,7 @@
 // Feeding the received bytes to the pattern checker and showing its faults.
 #include "port/check.h"
 
-#include "app/globals.h"
+#include "port/program.h"
 #include "port/comport.h"
 
 void ComPort::CheckBlock(const char* bytes, DWORD count) {
@@ -26,7 +26,7 @@ void ComPort::EndCheckPass() {
 }
 
 void RestartPatternChecks() {
-  for (ComPort* port = g_app.portList; port != nullptr; port = port->next) {
+  for (ComPort* port = g_program.portList; port != nullptr; port = port->next) {
     port->check.checker.Restart();
     port->check.faultsThisPass = 0;
   }

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "app/errorbox.h"
-#include "app/globals.h"
+#include "port/errorbox.h"
+#include "port/program.h"
 
 ComPort::ComPort()
     : hwnd(nullptr),
@@ -83,16 +83,16 @@ int ComPort::Open(const char* name) {
   ProbeLoopback();
   ReadQueueSize();
 
-  next = g_app.portList;
-  g_app.portList = this;
+  next = g_program.portList;
+  g_program.portList = this;
   return 0;
 }
 
 ComPort::~ComPort() {
-  if (g_app.portList == this) {
-    g_app.portList = next;
+  if (g_program.portList == this) {
+    g_program.portList = next;
   } else {
-    for (ComPort* p = g_app.portList; p != nullptr; p = p->next) {
+    for (ComPort* p = g_program.portList; p != nullptr; p = p->next) {
       if (p->next == this) {
         p->next = next;
         break;

@@ -1,5 +1,5 @@
 // Modem status, the event wait, and the notices for line errors and events.
-#include "app/errorbox.h"
+#include "port/errorbox.h"
 #include "port/comport.h"
 
 DWORD eventWaitErrors = 0;

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/globals.h"
+#include "port/program.h"
 #include "port/comport.h"
 
 namespace {
@@ -24,12 +24,12 @@ void ComPort::Notice(LogKind kind, const char* text) {
 }
 
 void ComPort::LogText(LogKind kind, const char* text) {
-  if (!g_app.logToFile) return;
+  if (!g_program.logToFile) return;
   log.buffer.Add(Now(), portName, kind, text, std::strlen(text));
 }
 
 void ComPort::LogBytes(LogKind kind, const char* bytes, size_t count) {
-  if (!g_app.logToFile) return;
+  if (!g_program.logToFile) return;
   log.buffer.AddSpelled(Now(), portName, kind, reinterpret_cast<const unsigned char*>(bytes), count);
 }
 

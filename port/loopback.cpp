@@ -1,6 +1,6 @@
 // The device-specific loop-back switch. Only some drivers answer it; the
 // answer to the off-request at open tells whether the device has it.
-#include "app/globals.h"
+#include "port/program.h"
 #include "port/comport.h"
 
 namespace {
@@ -15,7 +15,7 @@ constexpr DWORD kEscapeLoopOff = 0x3D21;
 constexpr DWORD kLoopWaitMs = 2000;
 
 BOOL SendLoopRequest(HANDLE device, int on) {
-  if (g_app.platformId != VER_PLATFORM_WIN32_NT)
+  if (g_program.platformId != VER_PLATFORM_WIN32_NT)
     return EscapeCommFunction(device, on ? kEscapeLoopOn : kEscapeLoopOff);
 
   OVERLAPPED record = {};

@@ -3,7 +3,7 @@
 // reopening by name with its settings given back.
 #include <cstdio>
 
-#include "app/globals.h"
+#include "port/program.h"
 #include "port/comport.h"
 
 namespace {
@@ -148,11 +148,11 @@ bool ComPort::Reopen() {
 }
 
 void ComPort::RetryIfDue() {
-  if (g_app.reopenLostPorts && GetTickCount() - recovery.lastTry >= kRetryMs) Reopen();
+  if (g_program.reopenLostPorts && GetTickCount() - recovery.lastTry >= kRetryMs) Reopen();
 }
 
 void ReopenLostPorts() {
-  if (!g_app.reopenLostPorts) return;
-  for (ComPort* port = g_app.portList; port != nullptr; port = port->next)
+  if (!g_program.reopenLostPorts) return;
+  for (ComPort* port = g_program.portList; port != nullptr; port = port->next)
     if (port->Lost() && !port->inPass && !port->closePending) port->Reopen();
 }

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/globals.h"
+#include "port/program.h"
 #include "core/test_pattern.h"
 #include "port/comport.h"
 
@@ -43,14 +43,14 @@ int ComPort::ServicePort() {
 
   // With the queues unknown the pattern waits: sent on every pass, it would
   // pile up in the driver or raise a box per pass from a dead handle.
-  if (g_app.sendTestData && queuesKnown && outCount == 0) {
-    if (g_app.testPatternLength == 0) g_app.testPatternLength = kPatternSize;
-    if (g_app.logToFile) {
+  if (g_program.sendTestData && queuesKnown && outCount == 0) {
+    if (g_program.testPatternLength == 0) g_program.testPatternLength = kPatternSize;
+    if (g_program.logToFile) {
       char entry[40];
-      std::snprintf(entry, sizeof entry, "test pattern, %d bytes", g_app.testPatternLength);
+      std::snprintf(entry, sizeof entry, "test pattern, %d bytes", g_program.testPatternLength);
       LogText(LogKind::kTx, entry);
     }
-    ComOut(TestPattern(), g_app.testPatternLength);
+    ComOut(TestPattern(), g_program.testPatternLength);
   }
 
   DWORD passBytes = 0;
@@ -69,8 +69,8 @@ int ComPort::ServicePort() {
     passBytes += received;
     LogBytes(LogKind::kRx, rxBuffer, received);
     AddReceived(rxBuffer, static_cast<int>(received));
-    if (g_app.saveToDisk) SaveBlock(received);
-    if (g_app.checkTestData) CheckBlock(rxBuffer, received);
+    if (g_program.saveToDisk) SaveBlock(received);
+    if (g_program.checkTestData) CheckBlock(rxBuffer, received);
   }
   // Counted once per pass: one clock reading however many blocks came.
   if (passBytes > 0) {
@@ -82,7 +82,7 @@ int ComPort::ServicePort() {
 }
 
 void PollAllPorts() {
-  ComPort* port = g_app.portList;
+  ComPort* port = g_program.portList;
   while (port != nullptr) {
     ComPort* next = nullptr;
     {

@@ -4,7 +4,7 @@
 // change the remembered copy, and nothing reaches a driver.
 #include <cstdio>
 
-#include "app/globals.h"
+#include "port/program.h"
 #include "port/comport.h"
 
 // After a failed call: true if it is a refusal to report, with its error
@@ -47,7 +47,7 @@ BOOL ComPort::GiveState(DCB* state) {
   if (!Lost() && !SetCommState(handle, state) && Refused()) return FALSE;
   recovery.saved.dcb = *state;
   recovery.saved.dcbKnown = 1;
-  if (g_app.logToFile)
+  if (g_program.logToFile)
     LogText(LogKind::kSet, DescribeLine(state->BaudRate, state->ByteSize, state->Parity, state->StopBits,
                                         static_cast<int>(state->fRtsControl), static_cast<int>(state->fDtrControl))
                                .c_str());

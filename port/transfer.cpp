@@ -3,8 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/errorbox.h"
-#include "app/globals.h"
+#include "port/errorbox.h"
 #include "port/comport.h"
 
 namespace {
@@ -160,10 +159,11 @@ int ComPort::QueueStatus(DWORD* outCount, DWORD* inCount) {
     // everything received before the failure off the screen within seconds.
     if (!queueStatusFailed) {
       queueStatusFailed = 1;
-      std::snprintf(g_app.scratchText, sizeof g_app.scratchText, "<ERR %xH,ClearCommError, %s, handle:%x>",
+      char notice[sizeof "<ERR ffffffffH,ClearCommError, , handle:ffffffff>" + kPortNameMax];
+      std::snprintf(notice, sizeof notice, "<ERR %xH,ClearCommError, %s, handle:%x>",
                     static_cast<unsigned>(error), portName,
                     static_cast<unsigned>(reinterpret_cast<uintptr_t>(handle)));
-      Notice(LogKind::kErr, g_app.scratchText);
+      Notice(LogKind::kErr, notice);
     }
     // No COMSTAT came back: nothing is read on guesswork, and the caller must
     // not take the zero output count for an empty queue.

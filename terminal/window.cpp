@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/globals.h"
+#include "port/program.h"
 #include "dialogs/dialogs.h"
 #include "dialogs/port_dialog.h"
 #include "port/comport.h"
@@ -23,7 +23,6 @@ LRESULT OnCreate(HWND window, LPARAM lParam) {
   auto* handover = reinterpret_cast<PortHandover*>(mdi->lParam);
   ComPort* port = handover->port;
   handover->bound = 1;
-  g_app.currentPort = port;
   SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(port));
   port->hwnd = window;
 
@@ -36,7 +35,7 @@ LRESULT OnCreate(HWND window, LPARAM lParam) {
   SetWindowTextA(window, port->portName);
   port->AddText("<Port Opened>", 0);
   // The line the port was opened with, as read from the driver.
-  if (g_app.logToFile) {
+  if (g_program.logToFile) {
     const DCB& line = port->recovery.saved.dcb;
     port->LogText(LogKind::kOpen, DescribeLine(line.BaudRate, line.ByteSize, line.Parity, line.StopBits,
                                                static_cast<int>(line.fRtsControl), static_cast<int>(line.fDtrControl))
@@ -49,7 +48,6 @@ LRESULT OnCreate(HWND window, LPARAM lParam) {
 LRESULT OnDestroy(HWND window, ComPort* port) {
   SetWindowLongPtrA(window, 0, 0);
   // Nothing may reach the port through the globals once it is gone.
-  if (g_app.currentPort == port) g_app.currentPort = nullptr;
   CloseDialogsOf(port);
   port->LogText(LogKind::kClose, "");
   port->FlushLog();
@@ -74,7 +72,7 @@ const SettingsDialog kSettingsDialogs[] = {
 LRESULT OnCommand(HWND window, ComPort* port, WPARAM command) {
   for (const SettingsDialog& d : kSettingsDialogs) {
     if (d.command == command) {
-      DialogBoxParamA(g_app.instance, d.templateName, window, d.procedure, reinterpret_cast<LPARAM>(port));
+      DialogBoxParamA(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE)), d.templateName, window, d.procedure, reinterpret_cast<LPARAM>(port));
       return 0;
     }
   }
@@ -125,22 +123,6 @@ LRESULT CALLBACK TerminalWndProc(HWND window, UINT message, WPARAM wParam, LPARA
   // A handler may show a box or a dialog, in whose loop this window may close:
   // the port outlives the handler.
   PortHold hold(port);
-
-  switch (message) {
-    case WM_DESTROY:
-    case WM_SIZE:
-    case WM_SETFOCUS:
-    case WM_PAINT:
-    case WM_CHAR:
-    case WM_COMMAND:
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
-      g_app.currentPort = port;
-      break;
-    default:
-      break;
-  }
 
   switch (message) {
     case WM_DESTROY:

@@ -11,9 +11,10 @@
 #include <sstream>
 #include <string>
 
-#include "app/globals.h"
 #include "fake.h"
 #include "port/comport.h"
+#include "port/errorbox.h"
+#include "port/program.h"
 
 // Makes a fresh directory the current one for its lifetime (capture files
 // land in the current directory), then goes back and removes it.
@@ -50,9 +51,9 @@ class FakeWinTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fake::Reset();
-    g_app = AppGlobals{};
-    g_app.platformId = VER_PLATFORM_WIN32_NT;
-    g_app.frameWindow = reinterpret_cast<HWND>(0xF00);
+    g_program = ProgramState{};
+    g_program.platformId = VER_PLATFORM_WIN32_NT;
+    SetErrorBoxOwner(reinterpret_cast<HWND>(0xF00));
   }
   void TearDown() override {
     EXPECT_TRUE(fake::Violations().empty()) << ::testing::PrintToString(fake::Violations());

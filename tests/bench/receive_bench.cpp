@@ -19,10 +19,11 @@
 #include <sstream>
 #include <string>
 
-#include "app/globals.h"
 #include "fake.h"
 #include "fakegdi.h"
 #include "port/comport.h"
+#include "port/errorbox.h"
+#include "port/program.h"
 #include "terminal/lamps.h"
 
 namespace {
@@ -65,9 +66,9 @@ std::string FileText(const char* name) {
 void ResetWorld() {
   fake::Reset();
   fake::ResetGdi();
-  g_app = AppGlobals{};
-  g_app.platformId = VER_PLATFORM_WIN32_NT;
-  g_app.frameWindow = reinterpret_cast<HWND>(0xF00);
+  g_program = ProgramState{};
+  g_program.platformId = VER_PLATFORM_WIN32_NT;
+  SetErrorBoxOwner(reinterpret_cast<HWND>(0xF00));
   LayoutLamps();
 }
 
@@ -112,7 +113,7 @@ void AddTextThroughput(benchmark::State& state, const std::string& data, int sho
     state.SkipWithError("port did not open");
     return;
   }
-  g_app.showCrLf = showCrLf;
+  g_program.showCrLf = showCrLf;
   for (auto _ : state) {
     port->AddText(data.data(), static_cast<int>(data.size()));
     benchmark::DoNotOptimize(port->screen);
@@ -155,7 +156,7 @@ void BM_AddTextTimeStamps(benchmark::State& state) {
     state.SkipWithError("port did not open");
     return;
   }
-  g_app.timeStamps = 1;
+  g_program.timeStamps = 1;
   const std::string data = CrLfText(kTextBytes);
   for (auto _ : state) {
     port->AddText(data.data(), static_cast<int>(data.size()));
@@ -176,7 +177,7 @@ void BM_AddReceivedHexDump(benchmark::State& state) {
     state.SkipWithError("port did not open");
     return;
   }
-  g_app.hexDump = 1;
+  g_program.hexDump = 1;
   const std::string data = RandomBytes(kTextBytes, 777);
   constexpr size_t kRead = 5000;
   for (auto _ : state) {
@@ -220,7 +221,7 @@ void BM_PollPassTick(benchmark::State& state) {
     std::remove("kOM1.txt");
     PollAllPorts();  // the first pass paints the lamps; nothing is waiting yet
     fake::Draws().clear();
-    g_app.saveToDisk = 1;
+    g_program.saveToDisk = 1;
     fake::FindDevice("COM1")->rx = data;
     const int callsBefore = fake::GdiCalls();
     state.ResumeTiming();

@@ -3,6 +3,7 @@
 #include "core/test_pattern.h"
 #include "dialog_fixture.h"
 #include "dialogs/dialog_ids.h"
+#include "port/program.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ class StatisticsTest : public DialogTest {
 };
 
 TEST_F(StatisticsTest, ShowsEveryFigureAsPlainDecimalAndTheKindsSeen) {
-  g_app.checkTestData = 1;
+  g_program.checkTestData = 1;
   fake::SetTickCount(20000);
   std::string stream(TestPattern(), kPatternSize);
   stream += stream;
@@ -61,7 +62,7 @@ TEST_F(StatisticsTest, ShowsEveryFigureAsPlainDecimalAndTheKindsSeen) {
 }
 
 TEST_F(StatisticsTest, ResetZeroesTheCountersAndKeepsTheQueueSize) {
-  g_app.checkTestData = 1;
+  g_program.checkTestData = 1;
   device->rx = std::string(TestPattern(), kPatternSize);
   device->lineErrors = CE_BREAK;
   port->ServicePort();

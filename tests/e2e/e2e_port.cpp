@@ -5,9 +5,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/globals.h"
 #include "msgbox_watcher.h"
 #include "port/comport.h"
+#include "port/errorbox.h"
+#include "port/program.h"
 
 namespace {
 
@@ -19,8 +20,8 @@ std::string Env(const char* name, const char* fallback) {
 class PortOnWine : public ::testing::Test {
  protected:
   void SetUp() override {
-    g_app = AppGlobals{};
-    g_app.platformId = VER_PLATFORM_WIN32_NT;
+    g_program = ProgramState{};
+    g_program.platformId = VER_PLATFORM_WIN32_NT;
   }
   MessageBoxWatcher boxes_;
 };
@@ -29,7 +30,7 @@ TEST_F(PortOnWine, OpensTheMappedPortAndLinksIt) {
   std::string name = Env("PLIX_E2E_PORT", "COM5");
   auto* port = new ComPort;
   ASSERT_EQ(port->Open(name.c_str()), 0) << (boxes_.Texts().empty() ? "" : boxes_.Texts()[0]);
-  EXPECT_EQ(g_app.portList, port);
+  EXPECT_EQ(g_program.portList, port);
   EXPECT_NE(port->handle, nullptr);
   EXPECT_STREQ(port->portName, name.c_str());
   // The device really is a serial port: the driver answers for its state.
@@ -42,7 +43,7 @@ TEST_F(PortOnWine, OpensTheMappedPortAndLinksIt) {
 
   HANDLE device = port->handle;
   delete port;
-  EXPECT_EQ(g_app.portList, nullptr);
+  EXPECT_EQ(g_program.portList, nullptr);
   // The handle no longer reaches the serial device (its value may already
   // name some other object of this process).
   EXPECT_FALSE(GetCommState(device, &dcb)) << "the device handle is still open";
@@ -63,7 +64,7 @@ TEST_F(PortOnWine, AMissingPortFailsWithTheSystemsNumberAndTheName) {
   EXPECT_EQ(boxes_.Texts(),
             std::vector<std::string>{"Error from CreateFile: " + std::to_string(expected) + " " + name + " 0"});
   EXPECT_EQ(port.handle, nullptr);
-  EXPECT_EQ(g_app.portList, nullptr);
+  EXPECT_EQ(g_program.portList, nullptr);
 }
 
 TEST_F(PortOnWine, ReopensAfterDestructionAndKeepsTheListInOrder) {
@@ -73,15 +74,15 @@ TEST_F(PortOnWine, ReopensAfterDestructionAndKeepsTheListInOrder) {
   auto* b = new ComPort;
   ASSERT_EQ(a->Open(name.c_str()), 0);
   ASSERT_EQ(b->Open(other.c_str()), 0);
-  EXPECT_EQ(g_app.portList, b);
+  EXPECT_EQ(g_program.portList, b);
   EXPECT_EQ(b->next, a);
   delete b;
-  EXPECT_EQ(g_app.portList, a);
+  EXPECT_EQ(g_program.portList, a);
   delete a;
   auto* again = new ComPort;
   EXPECT_EQ(again->Open(name.c_str()), 0);
   delete again;
-  EXPECT_EQ(g_app.portList, nullptr);
+  EXPECT_EQ(g_program.portList, nullptr);
   EXPECT_TRUE(boxes_.Texts().empty());
 }
 

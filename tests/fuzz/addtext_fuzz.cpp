@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/globals.h"
+#include "port/program.h"
 #include "port/comport.h"
 
 namespace {
@@ -43,18 +44,18 @@ size_t Next(const uint8_t*& data, size_t& size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  g_app = AppGlobals{};
+  g_program = ProgramState{};
   ComPort port;
   CheckBuffer(port);
 
   while (size > 0) {
     const size_t op = Next(data, size);
     if (op < 6) {
-      g_app.showCrLf = !g_app.showCrLf;
+      g_program.showCrLf = !g_program.showCrLf;
     } else if (op < 11) {
-      g_app.timeStamps = !g_app.timeStamps;
+      g_program.timeStamps = !g_program.timeStamps;
     } else if (op < 16) {
-      g_app.hexDump = !g_app.hexDump;
+      g_program.hexDump = !g_program.hexDump;
     } else if (op < 24) {
       port.ClearScreen();
     } else if (op < 32) {

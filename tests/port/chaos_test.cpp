@@ -19,6 +19,7 @@
 #include "support.h"
 #include "terminal/commands.h"
 #include "terminal/lamps.h"
+#include "port/program.h"
 
 namespace {
 
@@ -154,7 +155,7 @@ void ChaosTest::Act() {
   } else if (r < 92) {
     port->ClearScreen();
   } else if (r < 94) {
-    g_app.sendTestData = !g_app.sendTestData;
+    g_program.sendTestData = !g_program.sendTestData;
   }
   acting_.pop_back();
 }
@@ -216,10 +217,10 @@ void ChaosTest::RunSeed(uint32_t seed, int passes) {
   fake::Reset();
   fake::ResetGdi();
   LayoutLamps();
-  g_app = AppGlobals{};
-  g_app.platformId = VER_PLATFORM_WIN32_NT;
-  g_app.frameWindow = reinterpret_cast<HWND>(0xF00);
-  g_app.saveToDisk = 1;
+  g_program = ProgramState{};
+  g_program.platformId = VER_PLATFORM_WIN32_NT;
+  SetErrorBoxOwner(reinterpret_cast<HWND>(0xF00));
+  g_program.saveToDisk = 1;
   rng_.seed(seed * 2654435761u + 1);
   for (const char* name : kDevices) {
     fake::AddDevice(name).loopAnswer = Random(2);
@@ -246,13 +247,13 @@ void ChaosTest::RunSeed(uint32_t seed, int passes) {
     f_.passes++;
     // Every port whose window closed during the pass is freed by its end.
     int linked = 0;
-    for (ComPort* p = g_app.portList; p != nullptr; p = p->next) linked++;
+    for (ComPort* p = g_program.portList; p != nullptr; p = p->next) linked++;
     ASSERT_EQ(linked, static_cast<int>(live_.size())) << "after pass " << pass;
     CheckScreens();
   }
 
   while (!live_.empty()) Close(live_.back());
-  EXPECT_EQ(g_app.portList, nullptr);
+  EXPECT_EQ(g_program.portList, nullptr);
   EXPECT_EQ(fake::OpenHandleCount(), 0);
   EXPECT_EQ(fake::OutstandingCount(), 0);
   EXPECT_TRUE(fake::Violations().empty()) << ::testing::PrintToString(fake::Violations());

@@ -7,6 +7,7 @@
 #include "core/test_pattern.h"
 #include "port/comport.h"
 #include "support.h"
+#include "port/program.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ class CheckTest : public OnePortTest {
  protected:
   void SetUp() override {
     OnePortTest::SetUp();
-    g_app.checkTestData = 1;
+    g_program.checkTestData = 1;
   }
   static std::string Patterns(int n) {
     std::string s;
@@ -62,12 +63,12 @@ TEST_F(CheckTest, SwitchingOnRestartsTheOffsetAndTheLockButKeepsTheCounts) {
   port->ServicePort();
   const uint64_t checked = port->check.checker.Counts().checked;
   EXPECT_GT(checked, 0u);
-  g_app.checkTestData = 0;  // off: nothing is fed
+  g_program.checkTestData = 0;  // off: nothing is fed
   device->rx = "garbage that would be a fault";
   port->ServicePort();
   EXPECT_EQ(port->check.checker.Offset(), 2u * kPatternSize);
 
-  g_app.checkTestData = 1;
+  g_program.checkTestData = 1;
   RestartPatternChecks();
   EXPECT_EQ(port->check.checker.Offset(), 0u);
   EXPECT_FALSE(port->check.checker.Locked());

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "support.h"
+#include "port/program.h"
 
 using ComPortTest = FakeWinTest;
 using ::testing::ElementsAre;
@@ -81,7 +82,7 @@ TEST_F(ComPortTest, FailedOpenShowsTheSystemErrorAndLinksNothing) {
             (std::vector<std::string>{"Error from CreateFile: 2 COM9 0", "Error from CreateFile: 5 COM1 0"}));
   EXPECT_EQ(missing.handle, nullptr);
   EXPECT_EQ(second.handle, nullptr);
-  EXPECT_EQ(g_app.portList, first.get());
+  EXPECT_EQ(g_program.portList, first.get());
   EXPECT_EQ(first->next, nullptr);
   // Nothing beyond the failed CreateFileA was asked of the system.
   EXPECT_EQ(fake::CallsTo("CreateEventA").size(), 4u);  // all from the first port
@@ -109,7 +110,7 @@ TEST_F(ComPortTest, FailedEventCreationIsShownAndTheOpenGoesOn) {
     EXPECT_EQ(fake::BoxTexts(), std::vector<std::string>{texts[failing]});
     HANDLE events[] = {port.readOverlapped.hEvent, port.writeOverlapped.hEvent, port.eventOverlapped.hEvent};
     for (int i = 0; i < 3; i++) EXPECT_EQ(events[i] == nullptr, i == failing);
-    EXPECT_EQ(g_app.portList, &port);
+    EXPECT_EQ(g_program.portList, &port);
   }
 }
 
@@ -117,20 +118,20 @@ TEST_F(ComPortTest, NewestPortHeadsTheListAndRemovalKeepsTheOthersInOrder) {
   auto oldest = OpenPort("COM1");
   auto middle = OpenPort("COM2");
   auto newest = OpenPort("COM3");
-  EXPECT_EQ(g_app.portList, newest.get());
+  EXPECT_EQ(g_program.portList, newest.get());
   EXPECT_EQ(newest->next, middle.get());
   EXPECT_EQ(middle->next, oldest.get());
   EXPECT_EQ(oldest->next, nullptr);
 
   middle.reset();
-  EXPECT_EQ(g_app.portList, newest.get());
+  EXPECT_EQ(g_program.portList, newest.get());
   EXPECT_EQ(newest->next, oldest.get());
   EXPECT_EQ(oldest->next, nullptr);
 
   newest.reset();
-  EXPECT_EQ(g_app.portList, oldest.get());
+  EXPECT_EQ(g_program.portList, oldest.get());
   oldest.reset();
-  EXPECT_EQ(g_app.portList, nullptr);
+  EXPECT_EQ(g_program.portList, nullptr);
   EXPECT_EQ(fake::OpenHandleCount(), 0);
 }
 
@@ -185,9 +186,9 @@ TEST_F(ComPortTest, DestructionCancelsAndCollectsOutstandingOperationsBeforeClos
 TEST_F(ComPortTest, DestroyingAPortNotInTheListLeavesTheListAlone) {
   auto listed = OpenPort("COM1");
   auto stray = OpenPort("COM2");
-  g_app.portList = listed.get();  // take COM2 out by hand
+  g_program.portList = listed.get();  // take COM2 out by hand
   stray.reset();
-  EXPECT_EQ(g_app.portList, listed.get());
+  EXPECT_EQ(g_program.portList, listed.get());
   EXPECT_EQ(listed->next, nullptr);
   EXPECT_EQ(fake::FindDevice("COM2")->openCount, 0);  // its device is released all the same
 }

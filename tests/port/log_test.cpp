@@ -13,6 +13,7 @@
 #include "res/resource.h"
 #include "support.h"
 #include "terminal/commands.h"
+#include "port/program.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ class LogTest : public OnePortTest {
     OnePortTest::SetUp();
     fake::ResetGdi();
     port->hwnd = reinterpret_cast<HWND>(0x701);
-    g_app.logToFile = 1;
+    g_program.logToFile = 1;
   }
   // The entries of kOM1.log without their time: "COM1 RX ab<CR><LF>".
   static std::vector<std::string> Entries() {
@@ -50,7 +51,7 @@ TEST_F(LogTest, NoticesSettingsAndDataAreLoggedInTheOrderTheyHappened) {
   ASSERT_TRUE(port->GiveState(&dcb));  // as every settings dialog does on OK
   RunControlCommand(port.get(), IDM_SETXOFF);
   fake::SetTickCount(1350);
-  g_app.sendTestData = 1;
+  g_program.sendTestData = 1;
   PollAllPorts();
   EXPECT_EQ(Entries(), (std::vector<std::string>{"COM1 ERR <ERR:FRAME ", "COM1 RX ab<CR><LF><1bH>",
                                                  "COM1 SET 19200,8,N,2 RTS=on DTR=on", "COM1 NOTE <SETXOFF set>",
@@ -80,7 +81,7 @@ TEST_F(LogTest, ReceivedBytesAreSpelledExactlyAsTheScreenSpellsThemOneEntryPerRe
 }
 
 TEST_F(LogTest, AFileThatCannotBeWrittenGivesOneNoticeAndTheDataIsStillShownAndCaptured) {
-  g_app.saveToDisk = 1;
+  g_program.saveToDisk = 1;
   ASSERT_EQ(mkdir("kOM1.log", 0700), 0);  // a directory in the file's place
   for (const char* block : {"one ", "two "}) {
     device->rx = block;
@@ -98,7 +99,7 @@ TEST_F(LogTest, AFileThatCannotBeWrittenGivesOneNoticeAndTheDataIsStillShownAndC
 }
 
 TEST_F(LogTest, WithTheSwitchOffNothingIsWrittenAndNoClockIsRead) {
-  g_app.logToFile = 0;
+  g_program.logToFile = 0;
   device->rx = "data";
   device->lineErrors = CE_OVERRUN;
   PollAllPorts();

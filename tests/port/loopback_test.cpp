@@ -1,4 +1,5 @@
 #include "support.h"
+#include "port/program.h"
 
 using LoopbackTest = FakeWinTest;
 using ::testing::ElementsAre;
@@ -38,7 +39,7 @@ TEST_F(LoopbackTest, TheAnswerToTheProbeDecidesTheLampCount) {
 }
 
 TEST_F(LoopbackTest, OtherPlatformsUseTheEscapeFunctions) {
-  g_app.platformId = VER_PLATFORM_WIN32_WINDOWS;
+  g_program.platformId = VER_PLATFORM_WIN32_WINDOWS;
   fake::AddDevice("COM1").loopAnswer = TRUE;
   auto port = OpenPort("COM1");
   EXPECT_EQ(port->lampCount, 6);
@@ -64,10 +65,9 @@ TEST_F(LoopbackTest, TheBitFollowsTheRequestEvenWhenTheDeviceRefuses) {
   EXPECT_TRUE(fake::Boxes().empty());
 }
 
-TEST_F(LoopbackTest, RequestsGoToThePortsOwnDeviceWhateverCurrentPortSays) {
+TEST_F(LoopbackTest, RequestsGoToThePortsOwnDevice) {
   auto first = OpenPort("COM1");
   auto second = OpenPort("COM2");
-  g_app.currentPort = first.get();
   second->SetLoopback(1);
   EXPECT_EQ(fake::CallsTo("DeviceIoControl").back().handle, second->handle);
 }
@@ -95,7 +95,7 @@ TEST_F(LoopbackTest, AProbeThatNeverFinishesIsCancelledAndCollected) {
   auto cancel = std::find(names.begin(), names.end(), "CancelIoEx");
   ASSERT_NE(cancel, names.end());
   EXPECT_NE(std::find(cancel, names.end(), "GetOverlappedResult"), names.end());
-  EXPECT_EQ(g_app.portList, port.get());  // the open itself succeeded
+  EXPECT_EQ(g_program.portList, port.get());  // the open itself succeeded
 }
 
 TEST_F(LoopbackTest, EveryHandleTheRequestsMadeIsClosedAgain) {

@@ -10,6 +10,7 @@
 #include "res/resource.h"
 #include "terminal/commands.h"
 #include "terminal/lamps.h"
+#include "port/program.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ class RecoveryTest : public DialogTest {
     DialogTest::SetUp();
     fake::ResetGdi();
     LayoutLamps();
-    g_app.reopenLostPorts = 1;
+    g_program.reopenLostPorts = 1;
     port->hwnd = reinterpret_cast<HWND>(0x701);
     port->clientHeight = 200;
   }
@@ -95,7 +96,7 @@ TEST_F(RecoveryTest, ALossIsNoticedOnceAtWhicheverCallOfThePassMeetsItAndTheHand
        }},
       {"write", 1167,
        [](ComPort&) {
-         g_app.sendTestData = 1;
+         g_program.sendTestData = 1;
          fake::FailNext("WriteFile", 1167);
          fake::FailNext("ClearCommError", 1167, 1);
        }},
@@ -105,7 +106,7 @@ TEST_F(RecoveryTest, ALossIsNoticedOnceAtWhicheverCallOfThePassMeetsItAndTheHand
          p.ComOut("abc", 0);
          fake::CompleteWrite(*fake::LastOp("WriteFile"), ERROR_GEN_FAILURE);
          fake::FailNext("ClearCommError", ERROR_GEN_FAILURE, 1);
-         g_app.sendTestData = 1;  // the pass's write sees the old one out first
+         g_program.sendTestData = 1;  // the pass's write sees the old one out first
        }},
   };
   port.reset();
@@ -114,7 +115,7 @@ TEST_F(RecoveryTest, ALossIsNoticedOnceAtWhicheverCallOfThePassMeetsItAndTheHand
     port = OpenPort("COM1");
     dialogPort = port.get();
     port->hwnd = reinterpret_cast<HWND>(0x701);
-    g_app.sendTestData = 0;
+    g_program.sendTestData = 0;
     c.arrange(*port);
     fake::Boxes().clear();
     PassAt(100);
@@ -167,7 +168,7 @@ TEST_F(RecoveryTest, AnErrorFromAPresentDeviceIsReportedAsBeforeAndWhatTheQuesti
 // --- Coming back -----------------------------------------------------------------
 
 TEST_F(RecoveryTest, AReopenThatFailsSeveralTimesRetriesEachSecondWithoutABoxThenCarriesOn) {
-  g_app.saveToDisk = 1;
+  g_program.saveToDisk = 1;
   device->rx = "before ";
   PassAt(100);
   fake::Unplug("COM1", ERROR_NOT_READY);
@@ -321,7 +322,7 @@ TEST_F(RecoveryTest, OnlyADeviceThatAnswersIsRegainedAndOneThatStopsAnsweringIsL
 }
 
 TEST_F(RecoveryTest, WithTheSwitchOffALostPortStaysLostUntilItIsSwitchedOnAgain) {
-  g_app.reopenLostPorts = 0;
+  g_program.reopenLostPorts = 0;
   fake::Unplug("COM1");
   PassAt(100);
   fake::Plug("COM1");
@@ -330,7 +331,7 @@ TEST_F(RecoveryTest, WithTheSwitchOffALostPortStaysLostUntilItIsSwitchedOnAgain)
   EXPECT_TRUE(port->Lost());
 
   // Switching it on (or a device arriving) tries every lost port at once.
-  g_app.reopenLostPorts = 1;
+  g_program.reopenLostPorts = 1;
   ReopenLostPorts();
   EXPECT_FALSE(port->Lost());
   EXPECT_NE(Screen().find("<Port Regained after 9.9 s>"), std::string::npos) << Screen();
@@ -428,7 +429,7 @@ TEST_F(RecoveryTest, ClosingALostPortsWindowLeavesNoHandle) {
   ReleasePort(port.release());  // its window goes
   ReleasePort(other.release());
   EXPECT_EQ(fake::OpenHandleCount(), 0);
-  EXPECT_EQ(g_app.portList, nullptr);
+  EXPECT_EQ(g_program.portList, nullptr);
   dialogPort = nullptr;
 }
 

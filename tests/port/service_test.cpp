@@ -9,6 +9,7 @@
 #include "fakegdi.h"
 #include "support.h"
 #include "terminal/lamps.h"
+#include "port/program.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ class ServiceTest : public FakeWinTest {
 };
 
 TEST_F(ServiceTest, ReadsWhatWaitsInBlocksOf5000AndCapturesThemInOrder) {
-  g_app.saveToDisk = 1;
+  g_program.saveToDisk = 1;
   auto port = OpenWindowed("COM2");
   std::string data = RandomBytes(12000, 7);
   data[10] = 0;  // NUL bytes reach the file unchanged
@@ -75,7 +76,7 @@ TEST_F(ServiceTest, ReceivedBytesReachTheScreenWithTheirMarkers) {
 }
 
 TEST_F(ServiceTest, AFailedReadIsNotedOnScreenAndNothingIsSaved) {
-  g_app.saveToDisk = 1;
+  g_program.saveToDisk = 1;
   auto port = OpenWindowed("COM1");
   fake::FindDevice("COM1")->rx = "lost";
   fake::FailNext("ReadFile", ERROR_GEN_FAILURE);
@@ -139,7 +140,7 @@ TEST_F(ServiceTest, APassPaintsEachLineAtMostOnceAfterAllItsReads) {
 }
 
 TEST_F(ServiceTest, TheTestPatternIs42LinesOfGrowingLength) {
-  g_app.sendTestData = 1;
+  g_program.sendTestData = 1;
   auto port = OpenWindowed("COM1");
   PollAllPorts();
   const std::string letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
@@ -147,13 +148,13 @@ TEST_F(ServiceTest, TheTestPatternIs42LinesOfGrowingLength) {
   for (size_t length = 5; length <= 46; length++) expected += letters.substr(0, length) + "\r\n";
   ASSERT_EQ(expected.size(), 1155u);
   EXPECT_EQ(fake::FindDevice("COM1")->written, expected);
-  EXPECT_EQ(g_app.testPatternLength, 1155);
+  EXPECT_EQ(g_program.testPatternLength, 1155);
   EXPECT_EQ(expected.substr(0, 7), "abcde\r\n");
   EXPECT_EQ(expected.substr(1155 - 48), letters.substr(0, 46) + "\r\n");
 }
 
 TEST_F(ServiceTest, EachPortSendsThePatternWheneverItsOutputQueueIsEmpty) {
-  g_app.sendTestData = 1;
+  g_program.sendTestData = 1;
   auto a = OpenWindowed("COM1");
   auto b = OpenWindowed("COM2");
   fake::Device& busy = *fake::FindDevice("COM2");
@@ -166,13 +167,13 @@ TEST_F(ServiceTest, EachPortSendsThePatternWheneverItsOutputQueueIsEmpty) {
   PollAllPorts();
   EXPECT_EQ(busy.written.size(), 1155u);
   EXPECT_EQ(busy.written, fake::FindDevice("COM1")->written.substr(0, 1155));
-  g_app.sendTestData = 0;
+  g_program.sendTestData = 0;
   PollAllPorts();
   EXPECT_EQ(busy.written.size(), 1155u);
 }
 
 TEST_F(ServiceTest, ThePatternWaitsWhileTheQueuesCannotBeRead) {
-  g_app.sendTestData = 1;
+  g_program.sendTestData = 1;
   auto port = OpenWindowed("COM1");
   fake::Device& device = *fake::FindDevice("COM1");
   // An unknown output count once read as an empty queue: the pattern went out
@@ -190,7 +191,7 @@ TEST_F(ServiceTest, ThePatternWaitsWhileTheQueuesCannotBeRead) {
 }
 
 TEST_F(ServiceTest, CaptureFilesStayInTheCurrentDirectory) {
-  g_app.saveToDisk = 1;
+  g_program.saveToDisk = 1;
   for (const char* name : {"COM12", "..\\evil", "a/b:c"}) fake::AddDevice(name).rx = name;
   auto p1 = OpenWindowed("COM12");
   auto p2 = OpenWindowed("..\\evil");
@@ -202,7 +203,7 @@ TEST_F(ServiceTest, CaptureFilesStayInTheCurrentDirectory) {
 }
 
 TEST_F(ServiceTest, ACaptureFileThatCannotBeWrittenIsReportedOnceUntilItWorksAgain) {
-  g_app.saveToDisk = 1;
+  g_program.saveToDisk = 1;
   auto port = OpenWindowed("COM3");
   fake::Device& device = *fake::FindDevice("COM3");
   ASSERT_EQ(mkdir("kOM3.txt", 0755), 0);  // a directory where the file should be
@@ -224,7 +225,7 @@ TEST_F(ServiceTest, ACaptureFileThatCannotBeWrittenIsReportedOnceUntilItWorksAga
 }
 
 TEST_F(ServiceTest, APassInsideAMessageBoxDoesNotOvertakeTheOneThatOpenedIt) {
-  g_app.saveToDisk = 1;
+  g_program.saveToDisk = 1;
   auto other = OpenWindowed("COM2");
   auto port = OpenWindowed("COM1");  // the newest: served first
   fake::Device& device = *fake::FindDevice("COM1");
@@ -260,12 +261,12 @@ TEST_F(ServiceTest, APortClosedWhileItsPassIsInABoxIsFreedWhenThePassEnds) {
   fake::PendNext("ReadFile", [](fake::Op& op) { fake::CompleteRead(op, "01"); });
   fake::onMessageBox = [&](const fake::Box&) {
     ReleasePort(port);  // the window goes away meanwhile
-    EXPECT_EQ(g_app.portList, port) << "freed while its pass still runs";
+    EXPECT_EQ(g_program.portList, port) << "freed while its pass still runs";
     return IDOK;
   };
   fake::ResetGdi();
   PollAllPorts();
-  EXPECT_EQ(g_app.portList, nullptr);
+  EXPECT_EQ(g_program.portList, nullptr);
   EXPECT_EQ(fake::OpenHandleCount(), 0);
   EXPECT_TRUE(fake::Draws().empty());  // nothing painted into a window that is gone
 }
@@ -283,17 +284,17 @@ TEST_F(ServiceTest, AWindowClosedInsideAHandlersBoxFreesItsPortWhenTheHandlerEnd
   port->ComOut("a", 1);
   fake::onMessageBox = [&](const fake::Box&) {
     ReleasePort(port);
-    EXPECT_EQ(g_app.portList, port) << "freed under the handler";
+    EXPECT_EQ(g_program.portList, port) << "freed under the handler";
     return IDOK;
   };
   {
     PortHold handler(port);  // as the terminal's window procedure holds it
     port->ComOut("b", 1);
-    EXPECT_EQ(g_app.portList, port);
+    EXPECT_EQ(g_program.portList, port);
   }
   EXPECT_EQ(fake::BoxTexts(), std::vector<std::string>{"ComOut Pending Failed, stat:258"});
   EXPECT_EQ(fake::CallsTo("WriteFile").size(), 1u);  // "b" never went out
-  EXPECT_EQ(g_app.portList, nullptr);
+  EXPECT_EQ(g_program.portList, nullptr);
   EXPECT_EQ(fake::OpenHandleCount(), 0);
 }
 

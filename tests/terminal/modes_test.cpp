@@ -7,6 +7,7 @@
 #include "core/hex_dump.h"
 #include "port/comport.h"
 #include "support.h"
+#include "port/program.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ TEST_F(ModesTest, WithBothOffReceivedBytesAreLaidOutExactlyAsText) {
   std::string bytes;
   for (int i = 0; i < 600; i++) bytes += static_cast<char>((i * 37) & 0xFF);
   ComPort asText;
-  g_app.showCrLf = 1;
+  g_program.showCrLf = 1;
   asText.AddText(bytes.data(), static_cast<int>(bytes.size()));
   Received(bytes.substr(0, 250));
   Received(bytes.substr(250));
@@ -41,7 +42,7 @@ TEST_F(ModesTest, WithBothOffReceivedBytesAreLaidOutExactlyAsText) {
 }
 
 TEST_F(ModesTest, StampedRowsWrapAtEightyStampIncludedAndACarriageReturnKeepsTheStamp) {
-  g_app.timeStamps = 1;
+  g_program.timeStamps = 1;
   fake::SetTickCount(7250);  // the fake's local time: 14:03:07.250
   Received(std::string(100, 'x') + "\r\n" + "abc\rZ");
   port.AddText("<EV_CTS>", 0);
@@ -62,7 +63,7 @@ TEST_F(ModesTest, StampedRowsWrapAtEightyStampIncludedAndACarriageReturnKeepsThe
 }
 
 TEST_F(ModesTest, DumpRowsFillAcrossReadsAndANoticeTakesARowOfItsOwn) {
-  g_app.hexDump = 1;
+  g_program.hexDump = 1;
   port.AddText("<Port Opened>", 0);
   const std::string first = std::string("Hello\r\n\0\xff\x7f\x80", 11);
   const std::string second = "ABCDEFGHIJKLMNOPQRSTU";  // 5 close the first row, 16 fill one, 0 left
@@ -91,11 +92,11 @@ TEST_F(ModesTest, DumpRowsFillAcrossReadsAndANoticeTakesARowOfItsOwn) {
 
 TEST_F(ModesTest, SwitchingTheDumpStartsANewRowAndOnRestartsTheOffset) {
   Received("plain");
-  g_app.hexDump = 1;
+  g_program.hexDump = 1;
   Received("ab");
-  g_app.hexDump = 0;
+  g_program.hexDump = 0;
   Received("text\r\n");
-  g_app.hexDump = 1;
+  g_program.hexDump = 1;
   Received("c");
   const std::vector<std::string> rows = Rows();
   ASSERT_EQ(rows.size(), 4u);
@@ -106,9 +107,9 @@ TEST_F(ModesTest, SwitchingTheDumpStartsANewRowAndOnRestartsTheOffset) {
 }
 
 TEST_F(ModesTest, UnderBothSwitchesDumpRowsHaveNoStampAndNoticesHaveOne) {
-  g_app.hexDump = 1;
-  g_app.timeStamps = 1;
-  g_app.showCrLf = 1;
+  g_program.hexDump = 1;
+  g_program.timeStamps = 1;
+  g_program.showCrLf = 1;
   fake::SetTickCount(1);
   Received("\r\n");
   port.AddText("<SETXON set>", 0);

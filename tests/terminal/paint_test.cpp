@@ -5,6 +5,7 @@
 #include "fakegdi.h"
 #include "support.h"
 #include "terminal/lamps.h"
+#include "port/program.h"
 
 namespace {
 
@@ -239,13 +240,13 @@ namespace {
 // terminal's font, and the window's context gets its own font back.
 TEST_F(PaintTest, DumpRowsAreDrawnInTheFixedPitchFontAndOtherRowsInTheRowFont) {
   port_.clientHeight = 14 * 6;  // five text lines
-  g_app.hexDump = 1;
+  g_program.hexDump = 1;
   port_.AddText("<Port Opened>", 0);
   port_.AddReceived("0123456789abcdefXY", 18);
   port_.AddText("<EV_CTS>", 0);
   port_.AddReceived("Z", 1);
   port_.PaintTerminal(1);
-  g_app.hexDump = 0;
+  g_program.hexDump = 0;
 
   std::map<std::string, std::string> faceOf;
   for (auto& d : fake::DrawsOf("ExtTextOutA"))

@@ -6,6 +6,7 @@
 
 #include "port/comport.h"
 #include "support.h"
+#include "port/program.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ TEST_F(ScreenTest, CarriageReturnRewritesTheRowFromItsStart) {
 }
 
 TEST_F(ScreenTest, CarriageReturnWithShowCrLfKeepsTheMarkerUntilTheNextCharacter) {
-  g_app.showCrLf = 1;
+  g_program.showCrLf = 1;
   Add("hello\r");
   EXPECT_EQ(Row(0), "hello<CR>");
   ExpectCursor(0, 0);
@@ -87,7 +88,7 @@ TEST_F(ScreenTest, CrLfSequenceWithAndWithoutShowCrLf) {
   ExpectCursor(1, 3);
 
   ComPort shown;
-  g_app.showCrLf = 1;
+  g_program.showCrLf = 1;
   const std::string bytes = "abc\r\ndef";
   shown.AddText(bytes.data(), static_cast<int>(bytes.size()));
   EXPECT_STREQ(shown.screen.RingRow(0).text, "abc<CR>");
@@ -97,22 +98,22 @@ TEST_F(ScreenTest, CrLfSequenceWithAndWithoutShowCrLf) {
 }
 
 TEST_F(ScreenTest, ShowCrLfSwitchAffectsOnlyLaterBytes) {
-  g_app.showCrLf = 1;
+  g_program.showCrLf = 1;
   Add("x\r");
   EXPECT_EQ(Row(0), "x<CR>");
 
-  g_app.showCrLf = 0;
+  g_program.showCrLf = 0;
   Add("\n");
   EXPECT_EQ(Row(0), "x<CR>");  // what is already shown stays
   EXPECT_EQ(Row(1), "");
   ExpectCursor(1, 0);
 
-  g_app.showCrLf = 1;
+  g_program.showCrLf = 1;
   Add("\n");
   EXPECT_EQ(Row(2), "<LF>");
   ExpectCursor(2, 4);
 
-  g_app.showCrLf = 0;
+  g_program.showCrLf = 0;
   Add("y\rz");
   EXPECT_EQ(Row(2), "z");
 }

@@ -1,8 +1,12 @@
-#include "app/errorbox.h"
+#include "port/errorbox.h"
 
 #include <cstdio>
 
-#include "app/globals.h"
+namespace {
+HWND boxOwner;
+}  // namespace
+
+void SetErrorBoxOwner(HWND owner) { boxOwner = owner; }
 
 int ErrorBox(const char* message, int number, const char* second, int secondNumber) {
   char line[80];
@@ -12,5 +16,5 @@ int ErrorBox(const char* message, int number, const char* second, int secondNumb
     std::snprintf(line, sizeof line, "%s%d", message, number);
   else
     std::snprintf(line, sizeof line, "%s %d %s %d", message, number, second, secondNumber);
-  return MessageBoxA(g_app.frameWindow, line, nullptr, MB_ICONQUESTION);
+  return MessageBoxA(boxOwner, line, nullptr, MB_ICONQUESTION);
 }

@@ -1,4 +1,4 @@
-#include "app/errorbox.h"
+#include "port/errorbox.h"
 
 #include <string>
 
@@ -22,7 +22,7 @@ TEST_F(ErrorBoxTest, IsAQuestionBoxOwnedByTheFrameWithTheSystemTitle) {
   ASSERT_EQ(fake::Boxes().size(), 1u);
   const fake::Box& box = fake::Boxes()[0];
   EXPECT_EQ(box.text, "Error A CreateEvent0");
-  EXPECT_EQ(box.owner, g_app.frameWindow);
+  EXPECT_EQ(box.owner, reinterpret_cast<HWND>(0xF00));  // the owner the fixture gave
   EXPECT_FALSE(box.hasCaption);
   EXPECT_EQ(box.flags, static_cast<UINT>(MB_ICONQUESTION | MB_OK));
 }

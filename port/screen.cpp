@@ -1,6 +1,6 @@
 // The port's side of its screen buffer (core/screen_buffer.h): the menu
 // switches as they stand now, and the local time for Time Stamps.
-#include "app/globals.h"
+#include "port/program.h"
 #include "core/log_line.h"
 #include "port/comport.h"
 
@@ -22,9 +22,9 @@ class LocalRowClock : public RowClock {
 
 ScreenOptions Options(LocalRowClock* clock) {
   ScreenOptions options;
-  options.showCrLf = g_app.showCrLf != 0;
-  options.hexDump = g_app.hexDump != 0;
-  options.stamps = g_app.timeStamps ? clock : nullptr;
+  options.showCrLf = g_program.showCrLf != 0;
+  options.hexDump = g_program.hexDump != 0;
+  options.stamps = g_program.timeStamps ? clock : nullptr;
   return options;
 }
 
