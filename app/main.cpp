@@ -27,7 +27,7 @@ void RegisterClasses(HINSTANCE instance) {
   WNDCLASSA terminal = {};
   terminal.style = CS_OWNDC | CS_HREDRAW | CS_VREDRAW;
   terminal.lpfnWndProc = TerminalWndProc;
-  terminal.cbWndExtra = sizeof(void*);  // the window's ComPort
+  terminal.cbWndExtra = sizeof(void*);  // the window's port and view (terminal/window.cpp)
   terminal.hInstance = instance;
   terminal.hIcon = icon;
   terminal.hCursor = arrow;

@@ -7,7 +7,7 @@
 #include "port/program.h"
 
 ComPort::ComPort()
-    : hwnd(nullptr),
+    : watcher(nullptr),
       next(nullptr),
       portName{},
       handle(nullptr),
@@ -17,16 +17,8 @@ ComPort::ComPort()
       lampCount(5),
       modemStatus(0),
       outputLines(kLineDtr | kLineRts),
-      // A value the status words never take, so the first paint draws the lamps.
-      paintedModemStatus(0x00FF),
-      paintedOutputLines(0x00FF),
       rxBuffer{},
       needsRepaint(0),
-      paintedAdvances(0),
-      clientHeight(0),
-      // Outside every lamp, so a button released before any mouse move does nothing.
-      mouseX(-1),
-      mouseY(-1),
       eventPending(0),
       eventOverlapped{},
       writeOverlapped{},
@@ -39,10 +31,7 @@ ComPort::ComPort()
       inPass(0),
       holds(0),
       closePending(0),
-      captureFailed(0),
-      rowFont(nullptr),
-      dumpFont(nullptr),
-      litBrush(nullptr) {
+      captureFailed(0) {
   dcb.DCBlength = sizeof(DCB);
 }
 
@@ -99,11 +88,6 @@ ComPort::~ComPort() {
       }
     }
   }
-
-  // Each paint puts the context's own font back, so neither object is selected now.
-  if (rowFont != nullptr) DeleteObject(rowFont);
-  if (dumpFont != nullptr) DeleteObject(dumpFont);
-  if (litBrush != nullptr) DeleteObject(litBrush);
 
   // A lost port's handle is closed already; its events are not.
   if (handle != nullptr) {

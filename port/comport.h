@@ -24,8 +24,20 @@ struct PortLog {
   int failed = 0;  // the failure notice already shown; cleared when writing works
 };
 
+struct ComPort;
+
+// Whoever shows a port (its terminal window) hears after every poll pass that
+// what it shows may have changed, and decides what to paint.
+class PortWatcher {
+ public:
+  virtual void PortChanged(ComPort& port) = 0;
+
+ protected:
+  ~PortWatcher() = default;
+};
+
 struct ComPort {
-  HWND hwnd;
+  PortWatcher* watcher;               // its window; null once the window has gone
   ComPort* next;                      // next older port in the list
   char portName[kPortNameMax + 1];
   HANDLE handle;
@@ -35,15 +47,9 @@ struct ComPort {
   int lampCount;                      // 6 with a loop-back switch, else 5
   WORD modemStatus;                   // MS_CTS_ON, MS_DSR_ON, MS_RING_ON, MS_RLSD_ON
   WORD outputLines;                   // kLineDtr, kLineRts, kLineLoop
-  WORD paintedModemStatus;
-  WORD paintedOutputLines;
   char rxBuffer[kRxBlock + 1];
   ScreenBuffer screen;                // what the terminal shows
-  int needsRepaint;
-  uint64_t paintedAdvances;           // the screen's Advances at the last paint
-  int clientHeight;
-  int mouseX;
-  int mouseY;
+  int needsRepaint;                   // the screen or the lamps changed since the window last looked
   int eventPending;
   OVERLAPPED eventOverlapped;         // event C
   OVERLAPPED writeOverlapped;         // event B
@@ -60,9 +66,6 @@ struct ComPort {
   int holds;              // PortHolds alive: code that may show a box is using the port
   int closePending;       // its window is gone; free the port when the last hold ends
   int captureFailed;      // the capture file failure already shown; cleared when saving works
-  HFONT rowFont;          // the system font without anti-aliasing; made at the first paint
-  HFONT dumpFont;         // the fixed-pitch system font, for Hex Dump rows; made when one is painted
-  HBRUSH litBrush;        // the lit lamps' green; made at the first paint
   PortStats stats;        // what the port has done, for the Statistics dialog and the status bar
   PortCheck check;        // Check Test Data: the received bytes against the test pattern
   PortRecovery recovery;  // a lost device: noticing it, reopening it, its settings to give back
@@ -153,18 +156,12 @@ struct ComPort {
   void ShowLineErrors(DWORD bits);
   void ShowEvents(DWORD mask);
 
-  // Draws the lamps and rows: all of them when full, else only what changed.
-  // Draws nothing while the window is minimized or fully covered: showing it
-  // again makes the system ask for a full paint.
-  void PaintTerminal(int full);
-
   // One poll pass: queue counts and errors, events, the test pattern, receiving.
   int ServicePort();
 
  private:
   void CollectWrite();
   void SaveBlock(DWORD count);
-  void MakeDrawingObjects();
   bool Confirmed(DWORD error);
   bool Refused();
 };

@@ -93,14 +93,8 @@ void PollAllPorts() {
         port->inPass = 1;
         port->ServicePort();
         port->FlushLog();
-        if (!port->closePending) {
-          if (port->modemStatus != port->paintedModemStatus || port->outputLines != port->paintedOutputLines)
-            port->needsRepaint = 1;
-          if (port->needsRepaint) {
-            port->PaintTerminal(0);
-            port->needsRepaint = 0;
-          }
-        }
+        // The window decides what, if anything, to paint.
+        if (!port->closePending && port->watcher != nullptr) port->watcher->PortChanged(*port);
         port->inPass = 0;
       }
       // Read while held: ports after this one may have been freed inside a
@@ -118,7 +112,7 @@ PortHold::~PortHold() {
 
 void ReleasePort(ComPort* port) {
   if (port == nullptr) return;
-  port->hwnd = nullptr;
+  port->watcher = nullptr;
   port->closePending = 1;
   if (port->holds > 0) return;
   delete port;

@@ -50,23 +50,14 @@ int LampAt(int x, int y, int lampCount) {
   return hit;
 }
 
-void ClickLamp(ComPort* port) {
-  switch (LampAt(port->mouseX, port->mouseY, port->lampCount)) {
-    case 0:
-    case 1:
-    case 2:
-      MessageBoxA(GetFocus(), "These are inputs, so cannot be controlled!", "", MB_OK);
-      break;
-    case 3:
-      port->SetOutputLine(kLineRts, !(port->outputLines & kLineRts));
-      break;
-    case 4:
-      port->SetOutputLine(kLineDtr, !(port->outputLines & kLineDtr));
-      break;
-    case 5:
-      port->SetLoopback(!(port->outputLines & kLineLoop));
-      break;
-    default:
-      break;
-  }
+void ClickLamp(ComPort* port, int x, int y) {
+  const int hit = LampAt(x, y, port->lampCount);
+  if (hit < 0) return;
+  const WORD line = signalLamps[hit].outputLine;
+  if (line == 0)
+    MessageBoxA(GetFocus(), "These are inputs, so cannot be controlled!", "", MB_OK);
+  else if (line == kLineLoop)
+    port->SetLoopback(!(port->outputLines & kLineLoop));
+  else
+    port->SetOutputLine(line, !(port->outputLines & line));
 }

@@ -13,6 +13,6 @@ bool RunControlCommand(ComPort* port, unsigned command);
 // `lampCount` lamps, or -1.
 int LampAt(int x, int y, int lampCount);
 
-// A click at the last mouse position: inputs answer with a box, RTS and DTR
-// flip with an escape function, LOOP switches the loop-back.
-void ClickLamp(ComPort* port);
+// A click released at (x, y): an input lamp answers with a box, RTS and DTR
+// flip with an escape function, LOOP switches the loop-back (terminal/lamps.h).
+void ClickLamp(ComPort* port, int x, int y);

@@ -4,15 +4,32 @@
 
 #include <string>
 
-#include "port/program.h"
 #include "dialogs/dialogs.h"
 #include "dialogs/port_dialog.h"
 #include "port/comport.h"
+#include "port/program.h"
 #include "res/resource.h"
 #include "terminal/commands.h"
+#include "terminal/view.h"
+
+namespace {
+
+// What the window's extra bytes point at: its port, and its own view of it.
+// The port may outlive the window (a box still uses it); the view may not.
+struct Terminal {
+  ComPort* port;
+  TerminalView view;
+};
+
+Terminal* TerminalOf(HWND window) {
+  return window != nullptr ? reinterpret_cast<Terminal*>(GetWindowLongPtrA(window, 0)) : nullptr;
+}
+
+}  // namespace
 
 ComPort* PortOf(HWND window) {
-  return window != nullptr ? reinterpret_cast<ComPort*>(GetWindowLongPtrA(window, 0)) : nullptr;
+  Terminal* terminal = TerminalOf(window);
+  return terminal != nullptr ? terminal->port : nullptr;
 }
 
 namespace {
@@ -23,8 +40,9 @@ LRESULT OnCreate(HWND window, LPARAM lParam) {
   auto* handover = reinterpret_cast<PortHandover*>(mdi->lParam);
   ComPort* port = handover->port;
   handover->bound = 1;
-  SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(port));
-  port->hwnd = window;
+  auto* terminal = new Terminal{port, TerminalView(window)};
+  SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(terminal));
+  port->watcher = &terminal->view;
 
   // The class owns its context: these colours stay set for every paint.
   HDC dc = GetDC(window);
@@ -45,13 +63,15 @@ LRESULT OnCreate(HWND window, LPARAM lParam) {
   return 0;
 }
 
-LRESULT OnDestroy(HWND window, ComPort* port) {
+LRESULT OnDestroy(HWND window, Terminal* terminal) {
+  ComPort* port = terminal->port;
   SetWindowLongPtrA(window, 0, 0);
-  // Nothing may reach the port through the globals once it is gone.
+  // Nothing may reach the port through its dialogs once it is gone.
   CloseDialogsOf(port);
   port->LogText(LogKind::kClose, "");
   port->FlushLog();
-  ReleasePort(port);
+  ReleasePort(port);  // no longer told of changes: the view goes with the window
+  delete terminal;
   return 0;
 }
 
@@ -69,27 +89,31 @@ const SettingsDialog kSettingsDialogs[] = {
     {IDM_STATISTICS, "STATSDLGBOX", StatisticsDlgProc},
 };
 
-LRESULT OnCommand(HWND window, ComPort* port, WPARAM command) {
+// A handler that may show a box does not touch the view afterwards: the
+// window, and its view with it, may have gone in the box's loop.
+LRESULT OnCommand(HWND window, Terminal* terminal, WPARAM command) {
+  ComPort* port = terminal->port;
   for (const SettingsDialog& d : kSettingsDialogs) {
     if (d.command == command) {
-      DialogBoxParamA(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE)), d.templateName, window, d.procedure, reinterpret_cast<LPARAM>(port));
+      const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+      DialogBoxParamA(instance, d.templateName, window, d.procedure, reinterpret_cast<LPARAM>(port));
       return 0;
     }
   }
   if (command == IDM_CLEARSCREEN) {
     port->ClearScreen();
-    port->PaintTerminal(1);
+    terminal->view.Paint(*port, true);
     return 0;
   }
   RunControlCommand(port, static_cast<unsigned>(command));
   return 0;
 }
 
-LRESULT OnPaint(HWND window, ComPort* port) {
+LRESULT OnPaint(HWND window, Terminal* terminal) {
   PAINTSTRUCT paint;
   BeginPaint(window, &paint);
   EndPaint(window, &paint);
-  port->PaintTerminal(1);
+  terminal->view.Paint(*terminal->port, true);
   return 0;
 }
 
@@ -118,17 +142,18 @@ LRESULT OnChar(ComPort* port, WPARAM character) {
 
 LRESULT CALLBACK TerminalWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_CREATE) return OnCreate(window, lParam);
-  ComPort* port = PortOf(window);
-  if (port == nullptr) return DefMDIChildProcA(window, message, wParam, lParam);
+  Terminal* terminal = TerminalOf(window);
+  if (terminal == nullptr) return DefMDIChildProcA(window, message, wParam, lParam);
+  ComPort* port = terminal->port;
   // A handler may show a box or a dialog, in whose loop this window may close:
   // the port outlives the handler.
   PortHold hold(port);
 
   switch (message) {
     case WM_DESTROY:
-      return OnDestroy(window, port);
+      return OnDestroy(window, terminal);
     case WM_SIZE:
-      port->clientHeight = HIWORD(lParam);
+      terminal->view.Resize(HIWORD(lParam));
       break;
     case WM_SETFOCUS:
       ShowCursor(TRUE);
@@ -137,18 +162,17 @@ LRESULT CALLBACK TerminalWndProc(HWND window, UINT message, WPARAM wParam, LPARA
       ShowCursor(FALSE);
       break;
     case WM_PAINT:
-      return OnPaint(window, port);
+      return OnPaint(window, terminal);
     case WM_CHAR:
       return OnChar(port, wParam);
     case WM_COMMAND:
-      return OnCommand(window, port, wParam);
+      return OnCommand(window, terminal, wParam);
     case WM_MOUSEMOVE:
-      port->mouseX = LOWORD(lParam);
-      port->mouseY = HIWORD(lParam);
+      terminal->view.MouseAt(LOWORD(lParam), HIWORD(lParam));
       break;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
-      ClickLamp(port);
+      ClickLamp(port, terminal->view.mouseX(), terminal->view.mouseY());
       break;
     case WM_MDIACTIVATE:
       return 0;

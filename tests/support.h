@@ -15,6 +15,7 @@
 #include "port/comport.h"
 #include "port/errorbox.h"
 #include "port/program.h"
+#include "terminal/view.h"
 
 // Makes a fresh directory the current one for its lifetime (capture files
 // land in the current directory), then goes back and removes it.

@@ -25,6 +25,7 @@
 #include "port/errorbox.h"
 #include "port/program.h"
 #include "terminal/lamps.h"
+#include "terminal/view.h"
 
 namespace {
 
@@ -72,14 +73,23 @@ void ResetWorld() {
   LayoutLamps();
 }
 
-// An open port with a window of kClientHeight pixels, on fake device COM1.
-std::unique_ptr<ComPort> OpenWindowedPort() {
+// An open port and its window's view, kClientHeight pixels high.
+struct Windowed {
+  std::unique_ptr<ComPort> port;
+  std::unique_ptr<TerminalView> view;
+  ComPort* operator->() const { return port.get(); }
+  explicit operator bool() const { return port != nullptr; }
+  void Paint(bool full) const { view->Paint(*port, full); }
+};
+
+// On fake device COM1.
+Windowed OpenWindowedPort() {
   if (fake::FindDevice("COM1") == nullptr) fake::AddDevice("COM1");
-  auto port = std::make_unique<ComPort>();
-  if (port->Open("COM1") != 0) return nullptr;
-  port->hwnd = reinterpret_cast<HWND>(0x701);
-  port->clientHeight = kClientHeight;
-  return port;
+  Windowed w{std::make_unique<ComPort>(), std::make_unique<TerminalView>(reinterpret_cast<HWND>(0x701))};
+  if (w.port->Open("COM1") != 0) return {};
+  w.view->Resize(kClientHeight);
+  w.port->watcher = w.view.get();
+  return w;
 }
 
 // Capture files are written to the current directory: work in a scratch one.
@@ -239,7 +249,7 @@ void BM_PollPassTick(benchmark::State& state) {
       error = "a message box was shown";
     else if (fake::DrawsOf("ExtTextOutA").empty() || port->needsRepaint != 0)
       error = "the pass did not paint";
-    port.reset();
+    port = Windowed{};
     state.ResumeTiming();
     if (!error.empty()) break;
   }
@@ -255,14 +265,14 @@ void BM_PollPassTick(benchmark::State& state) {
 BENCHMARK(BM_PollPassTick)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // A screen full of text in every row, painted in full once.
-std::unique_ptr<ComPort> PaintedFullScreen() {
+Windowed PaintedFullScreen() {
   ResetWorld();
   auto port = OpenWindowedPort();
-  if (!port) return nullptr;
+  if (!port) return {};
   std::string text = Printable(kScreenRows * 80);
   port->AddText(text.data(), static_cast<int>(text.size()));
   port->AddText("half a row", 0);
-  port->PaintTerminal(1);
+  port.Paint(true);
   fake::Draws().clear();
   return port;
 }
@@ -292,7 +302,7 @@ void BM_PaintAfterOneCharacter(benchmark::State& state) {
   for (auto _ : state) {
     port->AddText("\rx", 2);  // back to the row's start: the row never wraps
     const int callsBefore = fake::GdiCalls();
-    port->PaintTerminal(0);
+    port.Paint(false);
     gdiCalls += static_cast<size_t>(fake::GdiCalls() - callsBefore);
     draws += fake::Draws().size();
     rows += Count("ExtTextOutA");
@@ -316,7 +326,7 @@ void BM_PaintFull(benchmark::State& state) {
   size_t draws = 0, gdiCalls = 0, rows = 0, lamps = 0;
   for (auto _ : state) {
     const int callsBefore = fake::GdiCalls();
-    port->PaintTerminal(1);
+    port.Paint(true);
     gdiCalls += static_cast<size_t>(fake::GdiCalls() - callsBefore);
     draws += fake::Draws().size();
     rows += Count("ExtTextOutA");

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <deque>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -88,6 +89,7 @@ class ChaosTest : public FakeWinTest {
   std::vector<ComPort*> acting_;  // ports whose windows are handling a message: they cannot close meanwhile
   int boxDepth_ = 0;
   int nextWindow_ = 0;
+  std::deque<TerminalView> views_;  // one per port opened, as its window would have
   Figures f_;
 };
 
@@ -100,8 +102,9 @@ void ChaosTest::OpenOne() {
     delete port;  // as the frame does when an open fails
     return;
   }
-  port->hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x10000 + ++nextWindow_));
-  port->clientHeight = 200;
+  views_.emplace_back(reinterpret_cast<HWND>(static_cast<uintptr_t>(0x10000 + ++nextWindow_)));
+  views_.back().Resize(200);
+  port->watcher = &views_.back();
   live_.push_back(port);
   f_.opens++;
 }
@@ -138,9 +141,7 @@ void ChaosTest::Act() {
   if (r < 45) {
     TypeKey(port);
   } else if (r < 60) {
-    port->mouseX = static_cast<int>(Random(130)) - 5;
-    port->mouseY = static_cast<int>(Random(24)) - 3;
-    ClickLamp(port);
+    ClickLamp(port, static_cast<int>(Random(130)) - 5, static_cast<int>(Random(24)) - 3);
     f_.clicks++;
   } else if (r < 70) {
     // As the Events dialog's OK does: the mask is kept even if the driver refuses it.

@@ -12,32 +12,26 @@ using ::testing::ElementsAre;
 TEST_F(ComPortTest, ConstructionSetsDefaultsWithoutTouchingTheSystem) {
   ComPort port;
   EXPECT_TRUE(fake::Calls().empty());
-  EXPECT_EQ(port.hwnd, nullptr);
+  EXPECT_EQ(port.watcher, nullptr);
   EXPECT_EQ(port.next, nullptr);
   EXPECT_STREQ(port.portName, "");
   EXPECT_EQ(port.handle, nullptr);
   EXPECT_EQ(port.eventMask, 0u);
   EXPECT_EQ(port.modemStatus, 0);
   EXPECT_EQ(port.outputLines, kLineDtr | kLineRts);
-  EXPECT_EQ(port.paintedModemStatus, 0x00FF);
-  EXPECT_EQ(port.paintedOutputLines, 0x00FF);
   EXPECT_EQ(port.rxBuffer[0], 0);
   for (int age = 0; age < kScreenRows; age++) {
     EXPECT_EQ(port.screen.Row(age).text[0], 0);
     EXPECT_EQ(port.screen.Row(age).changed, 0);
   }
   EXPECT_EQ(port.needsRepaint, 0);
-  EXPECT_EQ(port.paintedAdvances, 0u);
   EXPECT_EQ(port.screen.CurrentIndex(), 0);
   EXPECT_EQ(port.screen.Column(), 0);
-  EXPECT_EQ(port.clientHeight, 0);
   EXPECT_EQ(port.eventPending, 0);
   EXPECT_EQ(port.writePending, 0);
   EXPECT_EQ(port.modemStatusFailed, 0);
   EXPECT_EQ(port.dcb.DCBlength, sizeof(DCB));
   EXPECT_EQ(port.dcb.BaudRate, 0u);
-  // No lamp starts under the mouse.
-  EXPECT_LT(port.mouseX, 5);
 }
 
 TEST_F(ComPortTest, OpenUsesTheDevicePathExclusivelyForOverlappedIo) {

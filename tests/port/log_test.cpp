@@ -22,7 +22,6 @@ class LogTest : public OnePortTest {
   void SetUp() override {
     OnePortTest::SetUp();
     fake::ResetGdi();
-    port->hwnd = reinterpret_cast<HWND>(0x701);
     g_program.logToFile = 1;
   }
   // The entries of kOM1.log without their time: "COM1 RX ab<CR><LF>".

@@ -24,8 +24,8 @@ class RecoveryTest : public DialogTest {
     fake::ResetGdi();
     LayoutLamps();
     g_program.reopenLostPorts = 1;
-    port->hwnd = reinterpret_cast<HWND>(0x701);
-    port->clientHeight = 200;
+    view_.Resize(200);
+    port->watcher = &view_;
   }
 
   // One timer tick at `ms` on the fake clock.
@@ -51,6 +51,7 @@ class RecoveryTest : public DialogTest {
     for (size_t i = from; i < calls.size(); i++) out.push_back(calls[i].fn);
     return out;
   }
+  TerminalView view_{reinterpret_cast<HWND>(0x701)};
   ScratchDirectory scratch_;
 };
 
@@ -114,7 +115,7 @@ TEST_F(RecoveryTest, ALossIsNoticedOnceAtWhicheverCallOfThePassMeetsItAndTheHand
     SCOPED_TRACE(c.where);
     port = OpenPort("COM1");
     dialogPort = port.get();
-    port->hwnd = reinterpret_cast<HWND>(0x701);
+    port->watcher = &view_;
     g_program.sendTestData = 0;
     c.arrange(*port);
     fake::Boxes().clear();
@@ -205,7 +206,7 @@ TEST_F(RecoveryTest, TheDeviceThatReturnsGetsEverySettingBackInOrder) {
   device->loopAnswer = TRUE;
   port = OpenPort("COM1");  // with the loop-back switch
   dialogPort = port.get();
-  port->hwnd = reinterpret_cast<HWND>(0x701);
+  port->watcher = &view_;
   ASSERT_EQ(port->lampCount, 6);
 
   DCB dcb = device->dcb;
@@ -345,9 +346,7 @@ TEST_F(RecoveryTest, KeysAndCommandsWhileLostSendNothingWithOneNoticeAndLampClic
   const size_t calls = fake::Calls().size();
   for (char key : std::string("abc")) port->ComOut(&key, 1);
   EXPECT_TRUE(RunControlCommand(port.get(), IDM_SETBREAK));
-  port->mouseX = signalLamps[3].x + 2;  // the RTS lamp
-  port->mouseY = 5;
-  ClickLamp(port.get());
+  ClickLamp(port.get(), signalLamps[3].x + 2, 5);  // the RTS lamp
   EXPECT_THAT(NamesFrom(calls), IsEmpty());
   EXPECT_EQ(Count(Screen(), "<Port Lost: nothing sent>"), 1u);
   EXPECT_EQ(port->outputLines & kLineRts, 0);

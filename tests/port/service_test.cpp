@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <deque>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -23,10 +24,12 @@ class ServiceTest : public FakeWinTest {
   }
   std::unique_ptr<ComPort> OpenWindowed(const std::string& name) {
     auto port = OpenPort(name);
-    port->hwnd = reinterpret_cast<HWND>(0x700 + name.back());
-    port->clientHeight = 200;
+    views_.emplace_back(reinterpret_cast<HWND>(0x700 + name.back()));
+    views_.back().Resize(200);
+    port->watcher = &views_.back();
     return port;
   }
+  std::deque<TerminalView> views_;  // the ports' windows' views
   // Everything the screen shows, oldest row first, rows joined by "|".
   static std::string Screen(const ComPort& port) {
     std::string out;
@@ -256,8 +259,9 @@ TEST_F(ServiceTest, APortClosedWhileItsPassIsInABoxIsFreedWhenThePassEnds) {
   fake::AddDevice("COM1").rx = "0123456789";
   ComPort* port = new ComPort;
   ASSERT_EQ(port->Open("COM1"), 0);
-  port->hwnd = reinterpret_cast<HWND>(0x701);
-  port->clientHeight = 200;
+  TerminalView view(reinterpret_cast<HWND>(0x701));
+  view.Resize(200);
+  port->watcher = &view;
   fake::PendNext("ReadFile", [](fake::Op& op) { fake::CompleteRead(op, "01"); });
   fake::onMessageBox = [&](const fake::Box&) {
     ReleasePort(port);  // the window goes away meanwhile
@@ -279,7 +283,6 @@ TEST_F(ServiceTest, AWindowClosedInsideAHandlersBoxFreesItsPortWhenTheHandlerEnd
   fake::AddDevice("COM1");
   ComPort* port = new ComPort;
   ASSERT_EQ(port->Open("COM1"), 0);
-  port->hwnd = reinterpret_cast<HWND>(0x701);
   fake::PendNext("WriteFile");  // never completes: the far end takes nothing
   port->ComOut("a", 1);
   fake::onMessageBox = [&](const fake::Box&) {

@@ -17,9 +17,7 @@ class CommandsTest : public FakeWinTest {
     fake::Calls().clear();
   }
   void ClickAt(int x, int y) {
-    port_->mouseX = x;
-    port_->mouseY = y;
-    ClickLamp(port_.get());
+    ClickLamp(port_.get(), x, y);
   }
   std::vector<uint64_t> Escapes() {
     std::vector<uint64_t> out;
@@ -109,11 +107,9 @@ TEST_F(CommandsTest, TheLoopLampSwitchesLoopBackOnAndOff) {
   auto looping = OpenPort("COM2");
   ASSERT_EQ(looping->lampCount, 6);
   fake::Calls().clear();
-  looping->mouseX = 180;
-  looping->mouseY = 3;
-  ClickLamp(looping.get());
+  ClickLamp(looping.get(), 180, 3);
   EXPECT_EQ(looping->outputLines & kLineLoop, kLineLoop);
-  ClickLamp(looping.get());  // released again without a move: same place
+  ClickLamp(looping.get(), 180, 3);  // released again without a move: same place
   EXPECT_EQ(looping->outputLines & kLineLoop, 0);
   auto requests = fake::CallsTo("DeviceIoControl");
   ASSERT_EQ(requests.size(), 2u);

@@ -9,18 +9,20 @@
 
 namespace {
 
+const HWND kWindow = reinterpret_cast<HWND>(0x777);
+
 class PaintTest : public FakeWinTest {
  protected:
   void SetUp() override {
     FakeWinTest::SetUp();
     fake::ResetGdi();
     LayoutLamps();
-    port_.hwnd = reinterpret_cast<HWND>(0x777);
     port_.lampCount = 5;
   }
   void TearDown() override {
     EXPECT_EQ(fake::DcInUse(), 0) << "a device context was not released";
-    owned_.reset();  // the port owns its drawing objects
+    view_.reset();  // the view owns its drawing objects
+    owned_.reset();
     EXPECT_EQ(fake::BrushesAlive(), 0) << "a brush was not deleted";
     EXPECT_EQ(fake::FontsAlive(), 0) << "a font was not deleted";
     FakeWinTest::TearDown();
@@ -40,6 +42,7 @@ class PaintTest : public FakeWinTest {
   }
   std::unique_ptr<ComPort> owned_ = std::make_unique<ComPort>();
   ComPort& port_ = *owned_;
+  std::unique_ptr<TerminalView> view_ = std::make_unique<TerminalView>(kWindow);
 };
 
 TEST_F(PaintTest, LampsAreLaidOutInTwoGroups) {
@@ -53,10 +56,10 @@ TEST_F(PaintTest, LampsAreLaidOutInTwoGroups) {
 
 TEST_F(PaintTest, LitAndUnlitLampsHaveTheirColoursAndLabels) {
   port_.lampCount = 6;
-  port_.clientHeight = 100;
+  view_->Resize(100);
   port_.modemStatus = MS_CTS_ON | MS_RLSD_ON;   // CTS and CD lit
   port_.outputLines = kLineDtr | kLineLoop;     // RTS off, DTR and LOOP lit
-  port_.PaintTerminal(0);
+  view_->Paint(port_, 0);
 
   auto lamps = fake::DrawsOf("RoundRect");
   auto labels = fake::DrawsOf("DrawTextA");
@@ -78,19 +81,19 @@ TEST_F(PaintTest, LitAndUnlitLampsHaveTheirColoursAndLabels) {
   // The ring indicator has no lamp.
   fake::Draws().clear();
   port_.modemStatus |= MS_RING_ON;
-  port_.PaintTerminal(0);
+  view_->Paint(port_, 0);
   for (auto& d : fake::DrawsOf("DrawTextA")) EXPECT_NE(d.text, "RING");
 }
 
 TEST_F(PaintTest, TooSmallAWindowDrawsNothingAndTwoLinesShowLampsAndTheCurrentRow) {
   port_.AddText("current", 0);
-  port_.clientHeight = 27;
-  port_.PaintTerminal(1);
+  view_->Resize(27);
+  view_->Paint(port_, 1);
   EXPECT_TRUE(fake::Draws().empty());
   EXPECT_EQ(fake::DcInUse(), 0);
 
-  port_.clientHeight = 28;
-  port_.PaintTerminal(1);
+  view_->Resize(28);
+  view_->Paint(port_, 1);
   EXPECT_EQ(fake::DrawsOf("RoundRect").size(), 5u);
   EXPECT_EQ(TextByLine(), (std::map<int, std::string>{{1, "current"}}));
   // One call per line: the white band from x 10 to 1600 filled behind the text.
@@ -111,8 +114,8 @@ TEST_F(PaintTest, ATallWindowShowsTheRingOnceMoreAboveItsOldestRow) {
     port_.AddText(line.c_str(), 0);
   }
   port_.AddText("newest", 0);  // the current row, 41st of the run
-  port_.clientHeight = 600;    // 41 lines
-  port_.PaintTerminal(1);
+  view_->Resize(600);    // 41 lines
+  view_->Paint(port_, 1);
 
   auto text = TextByLine();
   auto bands = BandLines();
@@ -124,59 +127,59 @@ TEST_F(PaintTest, ATallWindowShowsTheRingOnceMoreAboveItsOldestRow) {
 }
 
 TEST_F(PaintTest, TextOnTheCurrentRowRedrawsItsLinesOnlyAndALineFeedRedrawsAll) {
-  port_.clientHeight = 200;  // 13 lines
+  view_->Resize(200);  // 13 lines
   port_.AddText("abc", 0);
-  port_.PaintTerminal(0);  // first paint: lamps
+  view_->Paint(port_, 0);  // first paint: lamps
   fake::Draws().clear();
 
   port_.AddText("d", 0);
-  port_.PaintTerminal(0);
+  view_->Paint(port_, 0);
   EXPECT_TRUE(fake::DrawsOf("RoundRect").empty());
   EXPECT_EQ(BandLines(), std::vector<int>{13});
   EXPECT_EQ(TextByLine(), (std::map<int, std::string>{{13, "abcd"}}));
 
   fake::Draws().clear();
-  port_.PaintTerminal(0);  // nothing new: nothing drawn
+  view_->Paint(port_, 0);  // nothing new: nothing drawn
   EXPECT_TRUE(fake::Draws().empty());
 
   port_.AddText("\n", 0);
-  port_.PaintTerminal(0);
+  view_->Paint(port_, 0);
   EXPECT_EQ(BandLines().size(), 13u);
   EXPECT_EQ(TextByLine(), (std::map<int, std::string>{{12, "abcd"}}));  // the new row is empty: band only
   EXPECT_TRUE(fake::DrawsOf("RoundRect").empty());
 }
 
 TEST_F(PaintTest, AChangedRowShownTwiceIsRedrawnOnBothLines) {
-  port_.clientHeight = 600;
+  view_->Resize(600);
   port_.AddText("abc", 0);
-  port_.PaintTerminal(1);
+  view_->Paint(port_, 1);
   fake::Draws().clear();
   port_.AddText("d", 0);
-  port_.PaintTerminal(0);
+  view_->Paint(port_, 0);
   EXPECT_EQ(TextByLine(), (std::map<int, std::string>{{6, "abcd"}, {41, "abcd"}}));
 }
 
 TEST_F(PaintTest, LampsAreDrawnFirstTimeAndThenOnlyWhenALineChanges) {
-  port_.clientHeight = 100;
-  port_.PaintTerminal(0);  // painted copies start at 0xFF: lamps drawn
+  view_->Resize(100);
+  view_->Paint(port_, 0);  // painted copies start at 0xFF: lamps drawn
   EXPECT_EQ(fake::DrawsOf("RoundRect").size(), 5u);
   fake::Draws().clear();
   port_.outputLines &= static_cast<WORD>(~kLineRts);
-  port_.PaintTerminal(0);
+  view_->Paint(port_, 0);
   EXPECT_EQ(fake::DrawsOf("RoundRect").size(), 5u);
   EXPECT_EQ(fake::DrawsOf("DrawTextA")[3].text, "rts");
   fake::Draws().clear();
-  port_.PaintTerminal(1);  // a full paint draws them whatever changed
+  view_->Paint(port_, 1);  // a full paint draws them whatever changed
   EXPECT_EQ(fake::DrawsOf("RoundRect").size(), 5u);
   // No LOOP lamp without a loop-back switch.
   for (auto& d : fake::DrawsOf("DrawTextA")) EXPECT_NE(d.text, "loop");
 }
 
 TEST_F(PaintTest, TextIsDrawnInTheSystemFontsCellWithoutAntiAliasing) {
-  port_.clientHeight = 100;
+  view_->Resize(100);
   port_.AddText("abc", 0);
   for (int i = 0; i < 3; i++) {
-    port_.PaintTerminal(1);
+    view_->Paint(port_, 1);
     port_.AddText("d", 0);
   }
   LOGFONTA system = {};
@@ -197,14 +200,14 @@ TEST_F(PaintTest, TextIsDrawnInTheSystemFontsCellWithoutAntiAliasing) {
   // Made once for the window, and the context gets its own font back after each paint.
   EXPECT_EQ(fake::FontsAlive(), 1);
   EXPECT_EQ(fake::BrushesAlive(), 1);  // the lit lamps' green
-  RoundRect(fake::DcOf(port_.hwnd), 0, 0, 1, 1, 0, 0);
+  RoundRect(fake::DcOf(kWindow), 0, 0, 1, 1, 0, 0);
   EXPECT_EQ(fake::Draws().back().font.font.lfQuality, DEFAULT_QUALITY);
 }
 
 TEST_F(PaintTest, AMinimizedOrCoveredWindowDrawsNothingUntilItsNextFullPaint) {
-  port_.clientHeight = 100;
+  view_->Resize(100);
   port_.AddText("first", 0);
-  port_.PaintTerminal(1);
+  view_->Paint(port_, 1);
   fake::Draws().clear();
   int callsBefore = fake::GdiCalls();
 
@@ -212,20 +215,20 @@ TEST_F(PaintTest, AMinimizedOrCoveredWindowDrawsNothingUntilItsNextFullPaint) {
   // rows and lamp changes come, and nothing at all is drawn.
   const HWND frame = reinterpret_cast<HWND>(0x999);
   for (int hidden = 0; hidden < 3; hidden++) {
-    fake::SetIconic(port_.hwnd, hidden == 0);
+    fake::SetIconic(kWindow, hidden == 0);
     fake::SetIconic(frame, hidden == 1);
-    fake::SetCovered(port_.hwnd, hidden == 2);
+    fake::SetCovered(kWindow, hidden == 2);
     port_.AddText("\nmore", 0);
     port_.outputLines ^= kLineRts;
-    port_.PaintTerminal(0);
+    view_->Paint(port_, 0);
     EXPECT_TRUE(fake::Draws().empty()) << "case " << hidden;
     EXPECT_EQ(fake::DcInUse(), 0);
   }
   EXPECT_LE(fake::GdiCalls() - callsBefore, 3) << "only the covered case may ask for a context";
 
   // Shown again: the system asks for a full paint, which draws it all as it is now.
-  fake::SetCovered(port_.hwnd, false);
-  port_.PaintTerminal(1);
+  fake::SetCovered(kWindow, false);
+  view_->Paint(port_, 1);
   EXPECT_EQ(fake::DrawsOf("RoundRect").size(), 5u);
   EXPECT_EQ(fake::DrawsOf("DrawTextA")[3].text, "rts");  // lit at first, switched three times
   EXPECT_EQ(TextByLine(), (std::map<int, std::string>{{3, "first"}, {4, "more"}, {5, "more"}, {6, "more"}}));
@@ -239,13 +242,13 @@ namespace {
 // Dump rows line up only in a fixed-pitch font; every other row keeps the
 // terminal's font, and the window's context gets its own font back.
 TEST_F(PaintTest, DumpRowsAreDrawnInTheFixedPitchFontAndOtherRowsInTheRowFont) {
-  port_.clientHeight = 14 * 6;  // five text lines
+  view_->Resize(14 * 6);  // five text lines
   g_program.hexDump = 1;
   port_.AddText("<Port Opened>", 0);
   port_.AddReceived("0123456789abcdefXY", 18);
   port_.AddText("<EV_CTS>", 0);
   port_.AddReceived("Z", 1);
-  port_.PaintTerminal(1);
+  view_->Paint(port_, 1);
   g_program.hexDump = 0;
 
   std::map<std::string, std::string> faceOf;

@@ -1,13 +1,17 @@
-// Painting a terminal: the lamps, then the newest rows of the screen buffer,
-// the current row at the bottom. An incremental paint draws only what changed.
+// The lamps, and the terminal's view of its port: the lamps, then the newest
+// rows of the screen buffer, the current row at the bottom. An incremental
+// paint draws only what changed.
 #include <cctype>
 #include <cstring>
 
 #include "port/comport.h"
 #include "terminal/lamps.h"
+#include "terminal/view.h"
 
-SignalLamp signalLamps[kLampCount + 1] = {{"CTS", 0, 0}, {"DSR", 0, 0},  {"CD", 0, 0}, {"RTS", 0, 0},
-                                          {"DTR", 0, 0}, {"LOOP", 0, 0}, {"", 0, 0}};
+SignalLamp signalLamps[kLampCount + 1] = {
+    {"CTS", MS_CTS_ON, 0, 0, 0},  {"DSR", MS_DSR_ON, 0, 0, 0}, {"CD", MS_RLSD_ON, 0, 0, 0},
+    {"RTS", 0, kLineRts, 0, 0},   {"DTR", 0, kLineDtr, 0, 0},  {"LOOP", 0, kLineLoop, 0, 0},
+    {"", 0, 0, 0, 0}};
 
 namespace {
 constexpr int kLineHeight = 14;
@@ -15,19 +19,12 @@ constexpr int kTextLeft = 10;
 constexpr int kBandRight = 1600;
 constexpr COLORREF kLitColor = RGB(128, 255, 128);
 
-// What lights each lamp, in table order.
-bool LampLit(const ComPort& port, int index) {
-  switch (index) {
-    case 0: return port.modemStatus & MS_CTS_ON;
-    case 1: return port.modemStatus & MS_DSR_ON;
-    case 2: return port.modemStatus & MS_RLSD_ON;
-    case 3: return port.outputLines & kLineRts;
-    case 4: return port.outputLines & kLineDtr;
-    case 5: return port.outputLines & kLineLoop;
-    default: return false;
-  }
-}
 }  // namespace
+
+bool LampLit(const ComPort& port, int index) {
+  const SignalLamp& lamp = signalLamps[index];
+  return (port.modemStatus & lamp.modemBit) != 0 || (port.outputLines & lamp.outputLine) != 0;
+}
 
 void LayoutLamps() {
   int x = 5;
@@ -64,7 +61,7 @@ void DrawLamp(HDC dc, int lit, int index, HBRUSH litBrush) {
   DrawTextA(dc, label, -1, &box, DT_CENTER);
 }
 
-// Made once per window. The font is the context's own system font, only
+// Made once per view. The font is the context's own system font, only
 // without anti-aliasing: the same character cell, but glyphs that cost a plain
 // copy to draw instead of a blend of every pixel, which under a software
 // renderer is most of the cost of showing a fast stream.
@@ -77,44 +74,58 @@ HFONT PlainCopy(int stockFont) {
 }
 }  // namespace
 
-void ComPort::MakeDrawingObjects() {
-  if (rowFont == nullptr) rowFont = PlainCopy(SYSTEM_FONT);
-  if (litBrush == nullptr) litBrush = CreateSolidBrush(kLitColor);
+TerminalView::~TerminalView() {
+  // Each paint puts the context's own font back, so none of these is selected now.
+  for (HGDIOBJ object : {static_cast<HGDIOBJ>(rowFont_), static_cast<HGDIOBJ>(dumpFont_),
+                         static_cast<HGDIOBJ>(litBrush_)})
+    if (object != nullptr) DeleteObject(object);
 }
 
-void ComPort::PaintTerminal(int full) {
-  if (hwnd == nullptr || clientHeight < kLineHeight) return;
-  int rows = clientHeight / kLineHeight - 1;
+void TerminalView::MakeDrawingObjects() {
+  if (rowFont_ == nullptr) rowFont_ = PlainCopy(SYSTEM_FONT);
+  if (litBrush_ == nullptr) litBrush_ = CreateSolidBrush(kLitColor);
+}
+
+void TerminalView::PortChanged(ComPort& port) {
+  if (port.needsRepaint || port.modemStatus != paintedModemStatus_ || port.outputLines != paintedOutputLines_)
+    Paint(port, false);
+}
+
+void TerminalView::Paint(ComPort& port, bool full) {
+  port.needsRepaint = 0;
+  if (window_ == nullptr || clientHeight_ < kLineHeight) return;
+  int rows = clientHeight_ / kLineHeight - 1;
   if (rows < 1) return;
   // Nothing of a minimized window (or of a minimized frame) can be seen;
   // restoring it brings a WM_PAINT, which draws everything.
-  if (IsIconic(hwnd) || IsIconic(GetAncestor(hwnd, GA_ROOT))) return;
-  HDC dc = GetDC(hwnd);
+  if (IsIconic(window_) || IsIconic(GetAncestor(window_, GA_ROOT))) return;
+  HDC dc = GetDC(window_);
   RECT visible;
   if (GetClipBox(dc, &visible) == NULLREGION) {
     // Fully covered: uncovering it brings a WM_PAINT as well.
-    ReleaseDC(hwnd, dc);
+    ReleaseDC(window_, dc);
     return;
   }
   MakeDrawingObjects();
-  HGDIOBJ ownFont = rowFont != nullptr ? SelectObject(dc, rowFont) : nullptr;
+  HGDIOBJ ownFont = rowFont_ != nullptr ? SelectObject(dc, rowFont_) : nullptr;
 
-  if (modemStatus != paintedModemStatus || outputLines != paintedOutputLines || full) {
-    paintedModemStatus = modemStatus;
-    paintedOutputLines = outputLines;
-    int lamps = lampCount >= 6 ? 6 : 5;
-    for (int i = 0; i < lamps; i++) DrawLamp(dc, LampLit(*this, i), i, litBrush);
+  if (port.modemStatus != paintedModemStatus_ || port.outputLines != paintedOutputLines_ || full) {
+    paintedModemStatus_ = port.modemStatus;
+    paintedOutputLines_ = port.outputLines;
+    const int lamps = port.lampCount >= 6 ? 6 : 5;
+    for (int i = 0; i < lamps; i++) DrawLamp(dc, LampLit(port, i), i, litBrush_);
   }
 
   // The ring has advanced: every visible row has moved up a line.
-  if (paintedAdvances != screen.Advances()) {
-    paintedAdvances = screen.Advances();
-    full = 1;
+  ScreenBuffer& screen = port.screen;
+  if (paintedAdvances_ != screen.Advances()) {
+    paintedAdvances_ = screen.Advances();
+    full = true;
   }
 
-  // Walk the ring backwards from the current row, bottom line first. A window
-  // taller than the ring shows its rows again above the oldest, so the changed
-  // flags are cleared only after every line showing a row has been drawn.
+  // From the current row up, bottom line first. A window taller than the
+  // ring shows its rows again above the oldest, so the changed flags are
+  // cleared only after every line showing a row has been drawn.
   // Each line is one call: the white band filled behind the row's text.
   // Dump rows are drawn in the fixed-pitch font: in the system font their
   // columns would not line up. The font is switched only where it changes.
@@ -129,8 +140,8 @@ void ComPort::PaintTerminal(int full) {
         bandColourSet = true;
       }
       if ((row.dump != 0) != dumpFontSelected) {
-        if (row.dump && dumpFont == nullptr) dumpFont = PlainCopy(ANSI_FIXED_FONT);
-        HFONT wanted = row.dump ? dumpFont : rowFont;
+        if (row.dump && dumpFont_ == nullptr) dumpFont_ = PlainCopy(ANSI_FIXED_FONT);
+        HFONT wanted = row.dump ? dumpFont_ : rowFont_;
         if (wanted != nullptr) SelectObject(dc, wanted);
         dumpFontSelected = row.dump != 0;
       }
@@ -141,7 +152,7 @@ void ComPort::PaintTerminal(int full) {
   }
   for (age = 0; age < rows && age < kScreenRows; age++) screen.MarkPainted(age);
 
-  // The context keeps its own font between paints, so the port's font can be freed with it.
+  // The context keeps its own font between paints, so the view's font can be freed with it.
   if (ownFont != nullptr) SelectObject(dc, ownFont);
-  ReleaseDC(hwnd, dc);
+  ReleaseDC(window_, dc);
 }
