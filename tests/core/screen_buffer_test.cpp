@@ -74,6 +74,17 @@ TEST(ScreenBuffer, TheClockIsAskedOnlyWhenARowBeginsAndAdvancesCountNewRows) {
   screen.AddText(std::string(200, 'x').c_str(), 0, ScreenOptions{});  // wraps twice, 208 characters in all
   EXPECT_EQ(screen.Advances(), 2u);
   EXPECT_EQ(screen.Column(), 208 + kRowStampWidth - 2 * kScreenColumns);
+  // As the window answers WM_GETTEXT: every kept row, oldest first, CR LF between.
+  const std::string text = screen.Text();
+  const std::string newest =
+      "[stamp........]one more" + std::string(57, 'x') + "\r\n" + std::string(80, 'x') + "\r\n" + std::string(63, 'x');
+  ASSERT_GE(text.size(), newest.size());
+  EXPECT_EQ(text.substr(text.size() - newest.size()), newest);
+  EXPECT_EQ(text.substr(0, 2 * (kScreenRows - 3)), [] {
+    std::string empty;
+    for (int i = 0; i < kScreenRows - 3; i++) empty += "\r\n";
+    return empty;
+  }());
   screen.Clear();
   EXPECT_TRUE(Shown(screen).empty());
   for (int age = 0; age < kScreenRows; age++) EXPECT_EQ(screen.Row(age).changed, 1) << "cleared rows are repainted";
