@@ -8,11 +8,11 @@
 #include <string>
 
 #include "app/globals.h"
-#include "port/program.h"
 #include "app/help.h"
 #include "app/statusbar.h"
 #include "dialogs/dialogs.h"
 #include "port/comport.h"
+#include "port/program.h"
 #include "res/resource.h"
 #include "terminal/window.h"
 #include "version.h"

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "app/globals.h"
-#include "port/program.h"
 #include "core/status_line.h"
 #include "port/comport.h"
+#include "port/program.h"
 
 namespace {
 

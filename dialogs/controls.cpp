@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "port/errorbox.h"
 #include "dialogs/port_dialog.h"
+#include "port/errorbox.h"
 
 void FillList(HWND dialog, int control, const char* const* items, int count, int selection) {
   SendDlgItemMessageA(dialog, control, CB_RESETCONTENT, 0, 0);

@@ -1,11 +1,11 @@
 // Line Settings: every line and flow-control member of the DCB one by one,
 // with the RTS and DTR lamps kept in step with the control modes.
-#include "port/errorbox.h"
 #include "dialogs/controls.h"
 #include "dialogs/dialog_ids.h"
 #include "dialogs/dialogs.h"
 #include "dialogs/numberfield.h"
 #include "port/comport.h"
+#include "port/errorbox.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "port/program.h"
 #include "core/port_list.h"
 #include "dialogs/dialog_ids.h"
 #include "dialogs/dialogs.h"
 #include "port/comport.h"
+#include "port/program.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // Queue sizes: the driver's input and output queue sizes, and new ones asked for.
-#include "port/errorbox.h"
 #include "dialogs/controls.h"
 #include "dialogs/dialog_ids.h"
 #include "dialogs/dialogs.h"
 #include "dialogs/numberfield.h"
 #include "port/comport.h"
+#include "port/errorbox.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Feeding the received bytes to the pattern checker and showing its faults.
 #include "port/check.h"
 
-#include "port/program.h"
 #include "port/comport.h"
+#include "port/program.h"
 
 void ComPort::CheckBlock(const char* bytes, DWORD count) {
   CheckFault first{};

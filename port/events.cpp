@@ -1,6 +1,6 @@
 // Modem status, the event wait, and the notices for line errors and events.
-#include "port/errorbox.h"
 #include "port/comport.h"
+#include "port/errorbox.h"
 
 DWORD eventWaitErrors = 0;
 

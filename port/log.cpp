@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "port/program.h"
 #include "port/comport.h"
+#include "port/program.h"
 
 namespace {
 

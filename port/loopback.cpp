@@ -1,7 +1,7 @@
 // The device-specific loop-back switch. Only some drivers answer it; the
 // answer to the off-request at open tells whether the device has it.
-#include "port/program.h"
 #include "port/comport.h"
+#include "port/program.h"
 
 namespace {
 

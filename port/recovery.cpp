@@ -3,8 +3,8 @@
 // reopening by name with its settings given back.
 #include <cstdio>
 
-#include "port/program.h"
 #include "port/comport.h"
+#include "port/program.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The port's side of its screen buffer (core/screen_buffer.h): the menu
 // switches as they stand now, and the local time for Time Stamps.
-#include "port/program.h"
 #include "core/log_line.h"
 #include "port/comport.h"
+#include "port/program.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "port/program.h"
 #include "core/test_pattern.h"
 #include "port/comport.h"
+#include "port/program.h"
 
 void ComPort::SaveBlock(DWORD count) {
   char name[kPortNameMax + sizeof ".txt"];

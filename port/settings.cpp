@@ -4,8 +4,8 @@
 // change the remembered copy, and nothing reaches a driver.
 #include <cstdio>
 
-#include "port/program.h"
 #include "port/comport.h"
+#include "port/program.h"
 
 // After a failed call: true if it is a refusal to report, with its error
 // kept for the box; false if the device has gone (the value is kept for its return).

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "port/errorbox.h"
 #include "port/comport.h"
+#include "port/errorbox.h"
 
 namespace {
 constexpr DWORD kWriteWaitMs = 6000;

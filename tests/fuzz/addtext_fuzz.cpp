@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "app/globals.h"
-#include "port/program.h"
 #include "port/comport.h"
+#include "port/program.h"
 
 namespace {
 

@@ -16,11 +16,11 @@
 #include <sstream>
 
 #include "fakegdi.h"
+#include "port/program.h"
 #include "res/resource.h"
 #include "support.h"
 #include "terminal/commands.h"
 #include "terminal/lamps.h"
-#include "port/program.h"
 
 namespace {
 

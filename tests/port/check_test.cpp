@@ -6,8 +6,8 @@
 
 #include "core/test_pattern.h"
 #include "port/comport.h"
-#include "support.h"
 #include "port/program.h"
+#include "support.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "support.h"
 #include "port/program.h"
+#include "support.h"
 
 using ComPortTest = FakeWinTest;
 using ::testing::ElementsAre;

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "fakegdi.h"
+#include "port/program.h"
 #include "res/resource.h"
 #include "support.h"
 #include "terminal/commands.h"
-#include "port/program.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#include "support.h"
 #include "port/program.h"
+#include "support.h"
 
 using LoopbackTest = FakeWinTest;
 using ::testing::ElementsAre;

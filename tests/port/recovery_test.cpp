@@ -7,10 +7,10 @@
 
 #include "dialogs/dialog_fixture.h"
 #include "fakegdi.h"
+#include "port/program.h"
 #include "res/resource.h"
 #include "terminal/commands.h"
 #include "terminal/lamps.h"
-#include "port/program.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <sstream>
 
 #include "fakegdi.h"
+#include "port/program.h"
 #include "support.h"
 #include "terminal/lamps.h"
-#include "port/program.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <memory>
 
 #include "fakegdi.h"
+#include "port/program.h"
 #include "support.h"
 #include "terminal/lamps.h"
-#include "port/program.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "port/comport.h"
-#include "support.h"
 #include "port/program.h"
+#include "support.h"
 
 namespace {
 
