@@ -131,7 +131,7 @@ bool ComPort::Reopen() {
   const DWORD away = now - recovery.lostAt;
   stats.lostMs += away;
   recovery.regained = 1;
-  recovery.queueFailing = 0;
+  queueStatusFailed = 0;  // the new handle has just answered it
   char notice[48];
   std::snprintf(notice, sizeof notice, "<Port Regained after %lu.%lu s>", static_cast<unsigned long>(away / 1000),
                 static_cast<unsigned long>(away % 1000 / 100));

@@ -23,8 +23,7 @@ struct PortRecovery {
   DWORD lastTry = 0;        // GetTickCount of the latest reopen attempt
   int nothingSentShown = 0; // "<Port Lost: nothing sent>" already shown in this lost period
   int regained = 0;         // reopened at least once: a queue question that keeps failing means gone
-  int queueFailing = 0;     // the queue question has failed since it last worked
-  DWORD failingSince = 0;   // GetTickCount of the first of those failures
+  DWORD failingSince = 0;   // GetTickCount of the queue question's first failure since it last worked
   SavedSettings saved{};
 };
 

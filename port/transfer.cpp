@@ -132,47 +132,34 @@ int ComPort::QueueStatus(DWORD* outCount, DWORD* inCount) {
   DWORD errors = 0;
   COMSTAT stat = {};
   if (!ClearCommError(handle, &errors, &stat)) {
-    DWORD error = GetLastError();
-    // The queue counts are what a present device always answers: no second question.
-    if (IsLossError(error)) {
-      MarkLost(error);
-      *outCount = 0;
-      *inCount = 0;
-      return 1;
-    }
-    // A device that came back once and now fails for a while, with whatever
-    // error, has gone again: a driver may answer a vanished device with any.
+    const DWORD error = GetLastError();
     const DWORD now = GetTickCount();
-    if (!recovery.queueFailing) {
-      recovery.queueFailing = 1;
-      recovery.failingSince = now;
-    }
-    if (recovery.regained) {
-      if (now - recovery.failingSince >= kRegainedFailMs) {
-        MarkLost(error);
-        *outCount = 0;
-        *inCount = 0;
-        return 1;
-      }
+    // No COMSTAT came back: nothing is read on guesswork, and the caller must
+    // not take the zero output count for an empty queue.
+    *outCount = 0;
+    *inCount = 0;
+    // The queue counts are what a present device always answers: no second
+    // question. A device that came back once and has failed for a while since,
+    // with whatever error, has gone again: a driver may answer a vanished device with any.
+    if (IsLossError(error) ||
+        (recovery.regained && queueStatusFailed && now - recovery.failingSince >= kRegainedFailMs)) {
+      MarkLost(error);
+      return 1;
     }
     // Once until the driver answers again: a notice on every tick would push
     // everything received before the failure off the screen within seconds.
     if (!queueStatusFailed) {
       queueStatusFailed = 1;
+      recovery.failingSince = now;
       char notice[sizeof "<ERR ffffffffH,ClearCommError, , handle:ffffffff>" + kPortNameMax];
       std::snprintf(notice, sizeof notice, "<ERR %xH,ClearCommError, %s, handle:%x>",
                     static_cast<unsigned>(error), portName,
                     static_cast<unsigned>(reinterpret_cast<uintptr_t>(handle)));
       Notice(LogKind::kErr, notice);
     }
-    // No COMSTAT came back: nothing is read on guesswork, and the caller must
-    // not take the zero output count for an empty queue.
-    *outCount = 0;
-    *inCount = 0;
     return 1;
   }
   queueStatusFailed = 0;
-  recovery.queueFailing = 0;
   if (stat.cbInQue > stats.highestInQueue) stats.highestInQueue = stat.cbInQue;
   if (errors != 0) ShowLineErrors(errors);
   *outCount = stat.cbOutQue;
