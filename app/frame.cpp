@@ -179,6 +179,9 @@ LRESULT CALLBACK FrameWndProc(HWND frame, UINT message, WPARAM wParam, LPARAM lP
       return OnCreate(frame);
     case WM_COMMAND:
       return OnCommand(frame, message, wParam, lParam);
+    case kPortDataMessage:
+      DrainAllPorts();
+      return 0;
     case WM_TIMER:
       PollAllPorts();
       UpdateStatusBar(PortOf(ActiveTerminal()));

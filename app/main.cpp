@@ -64,6 +64,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int show) {
     return 1;
   }
   g_app.mdiClient = GetWindow(g_app.frameWindow, GW_CHILD);
+  g_program.dataWindow = g_app.frameWindow;
+  g_program.threadedIo = 1;
   SetErrorBoxOwner(g_app.frameWindow);
   ShowWindow(g_app.frameWindow, show);
   UpdateWindow(g_app.frameWindow);

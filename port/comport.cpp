@@ -17,7 +17,6 @@ ComPort::ComPort()
       lampCount(5),
       modemStatus(0),
       outputLines(kLineDtr | kLineRts),
-      rxBuffer{},
       needsRepaint(0),
       eventPending(0),
       eventOverlapped{},
@@ -30,8 +29,7 @@ ComPort::ComPort()
       queueStatusFailed(0),
       inPass(0),
       holds(0),
-      closePending(0),
-      captureFailed(0) {
+      closePending(0) {
   dcb.DCBlength = sizeof(DCB);
 }
 
@@ -89,6 +87,8 @@ ComPort::~ComPort() {
     }
   }
 
+  reader.Stop();
+  CloseCapture();
   // A lost port's handle is closed already; its events are not.
   if (handle != nullptr) {
     PurgeComm(handle, PURGE_TXABORT);

@@ -2,16 +2,17 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdio>
 #include <vector>
 
 #include "core/log_line.h"
 #include "core/port_stats.h"
 #include "core/screen_buffer.h"
 #include "port/check.h"
+#include "port/reader.h"
 #include "port/recovery.h"
 
 constexpr int kPortNameMax = 37;  // longest name the port-name dialog accepts
-constexpr int kRxBlock = 5000;    // most bytes one read brings in
 
 // Output-line bits of outputLines.
 constexpr WORD kLineDtr = 0x1;
@@ -22,6 +23,19 @@ constexpr WORD kLineLoop = 0x4;
 struct PortLog {
   LogBuffer buffer;
   int failed = 0;  // the failure notice already shown; cleared when writing works
+};
+
+// Save To Disk: the port's .txt file, open while the switch is on.
+struct PortCapture {
+  std::FILE* file = nullptr;
+  int failed = 0;  // the failure notice already shown; cleared when saving works
+};
+
+// A read the driver refused: shown once until a read works again, and the
+// reader started again a second later.
+struct ReadTrouble {
+  int shown = 0;
+  DWORD since = 0;
 };
 
 struct ComPort;
@@ -47,7 +61,6 @@ struct ComPort {
   int lampCount;                      // 6 with a loop-back switch, else 5
   WORD modemStatus;                   // MS_CTS_ON, MS_DSR_ON, MS_RING_ON, MS_RLSD_ON
   WORD outputLines;                   // kLineDtr, kLineRts, kLineLoop
-  char rxBuffer[kRxBlock + 1];
   ScreenBuffer screen;                // what the terminal shows
   int needsRepaint;                   // the screen or the lamps changed since the window last looked
   int eventPending;
@@ -65,11 +78,13 @@ struct ComPort {
   int inPass;             // a poll pass on this port is running (maybe inside a message box)
   int holds;              // PortHolds alive: code that may show a box is using the port
   int closePending;       // its window is gone; free the port when the last hold ends
-  int captureFailed;      // the capture file failure already shown; cleared when saving works
+  PortCapture capture;    // Save To Disk
+  PortReader reader;      // the thread that takes what arrives
   PortStats stats;        // what the port has done, for the Statistics dialog and the status bar
   PortCheck check;        // Check Test Data: the received bytes against the test pattern
   PortRecovery recovery;  // a lost device: noticing it, reopening it, its settings to give back
   PortLog log;            // Log To File
+  ReadTrouble readTrouble;  // the reader's last failure
 
   ComPort();
   ~ComPort();
@@ -102,6 +117,8 @@ struct ComPort {
   BOOL GiveState(DCB* state);
   BOOL ReadTimeouts(COMMTIMEOUTS* out);
   BOOL GiveTimeouts(COMMTIMEOUTS* timeouts);
+  // The reader's read time-outs with the write time-outs the user set.
+  BOOL GiveReadSlice();
   BOOL GiveEventMask(DWORD mask);
   BOOL ReadProperties(COMMPROP* out);
   BOOL GiveQueueSizes(DWORD inQueue, DWORD outQueue);
@@ -137,8 +154,10 @@ struct ComPort {
 
   // Transmit and receive. count 0: bytes is a NUL-terminated text.
   int ComOut(const char* bytes, int count);
-  // Reads `wanted` bytes the driver already holds; 0 with *received set, or 1.
-  int ComIn(char* buffer, int wanted, DWORD* received);
+  // Takes what the reader has put into its ring: to the statistics, the
+  // log, the screen, the capture file and the checker, in that order.
+  // Shows no box, so it may run inside any other box of the port.
+  void Drain();
   // Queue counts from the driver; line errors go to the screen. 1 (counts 0)
   // when the driver could not give them.
   int QueueStatus(DWORD* outCount, DWORD* inCount);
@@ -156,12 +175,16 @@ struct ComPort {
   void ShowLineErrors(DWORD bits);
   void ShowEvents(DWORD mask);
 
-  // One poll pass: queue counts and errors, events, the test pattern, receiving.
+  // One poll pass: queue counts and errors, events, the test pattern, the
+  // reader's state (started, failed), and what it has read.
   int ServicePort();
 
  private:
   void CollectWrite();
-  void SaveBlock(DWORD count);
+  void StartReaderIfDue();
+  void ReportReadFailure();
+  void SaveBlock(const char* bytes, size_t count);
+  void CloseCapture();
   bool Confirmed(DWORD error);
   bool Refused();
 };
@@ -189,6 +212,15 @@ void ReleasePort(ComPort* port);
 
 // One poll pass over every open port; run on every timer tick.
 void PollAllPorts();
+// Takes in what every port's reader has read; on kPortDataMessage.
+void DrainAllPorts();
+
+// What the driver is given for the time-outs `asked`: the write fields as
+// asked, the read fields the reader's own. Any read time-outs would do for
+// a program that asks for what is waiting; a reader that keeps one read
+// pending needs a read to end soon after bytes came, and some settings
+// (MAXDWORD, MAXDWORD, n under Wine) would never end one.
+COMMTIMEOUTS DriverTimeouts(const COMMTIMEOUTS& asked);
 
 // The notice of line error or event kind i, in the order of PortStats' counters.
 const char* LineErrorText(int kind);

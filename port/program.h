@@ -18,6 +18,12 @@ struct ProgramState {
   int hexDump;            // menu switch "Hex Dump"
   int testPatternLength;  // 0 until the test pattern is built
   DWORD platformId;       // VER_PLATFORM_*; selects the loop-back request form
+  int threadedIo;         // ports read (and send test data) on threads of their own; off in unit tests
+  HWND dataWindow;        // told by kPortDataMessage that a port's threads have news
 };
+
+// Posted by a port's reader (at most one unanswered per port) when bytes
+// have arrived or the reader has stopped; answered by DrainAllPorts.
+constexpr UINT kPortDataMessage = WM_APP + 1;
 
 extern ProgramState g_program;

@@ -70,6 +70,9 @@ void ComPort::MarkLost(DWORD error) {
   recovery.nothingSentShown = 0;
   stats.timesLost++;
 
+  // The reader ends first: what it read before the loss is shown before the notice.
+  reader.Stop();
+  Drain();
   // Nothing may stay outstanding on the records once the handle is closed.
   if (writePending) {
     DWORD moved = CancelAndCollect(handle, &writeOverlapped);

@@ -1,5 +1,7 @@
 // The poll: on every timer tick each open port gets one pass that fetches
-// errors and events, sends the test pattern, and takes in what has arrived.
+// errors and events, sends the test pattern and looks after its reader.
+// What the reader takes in is drained whenever it says so (DrainAllPorts),
+// inside any box or menu too, and at the end of every pass.
 #include <cstdio>
 #include <cstring>
 
@@ -7,23 +9,92 @@
 #include "port/comport.h"
 #include "port/program.h"
 
-void ComPort::SaveBlock(DWORD count) {
+namespace {
+const char kWanted[] = ",Wanted:";
+}  // namespace
+
+// The file stays open while the switch is on: opening it for every block
+// would cost more than writing the block.
+void ComPort::SaveBlock(const char* bytes, size_t count) {
   char name[kPortNameMax + sizeof ".txt"];
   PortFileName(portName, ".txt", name);
-  bool saved = false;
-  if (std::FILE* file = std::fopen(name, "ab")) {
-    saved = std::fwrite(rxBuffer, 1, count, file) == count;
-    saved = (std::fclose(file) == 0) && saved;
-  }
+  if (capture.file == nullptr) capture.file = std::fopen(name, "ab");
+  bool saved = capture.file != nullptr && std::fwrite(bytes, 1, count, capture.file) == count &&
+               std::fflush(capture.file) == 0;
   if (saved) {
-    captureFailed = 0;
-  } else if (!captureFailed) {
+    capture.failed = 0;
+    return;
+  }
+  CloseCapture();  // opened again for the next block
+  if (!capture.failed) {
     // Once, until saving works again; the data itself is on the screen.
-    captureFailed = 1;
+    capture.failed = 1;
     char notice[sizeof name + 32];
     std::snprintf(notice, sizeof notice, "<Save To Disk failed: %s>", name);
     Notice(LogKind::kNote, notice);
   }
+}
+
+void ComPort::CloseCapture() {
+  if (capture.file == nullptr) return;
+  std::fclose(capture.file);
+  capture.file = nullptr;
+}
+
+void ComPort::Drain() {
+  reader.Heard();
+  ByteRing& ring = reader.Ring();
+  size_t taken = 0;
+  for (;;) {
+    size_t length = 0;
+    const char* bytes = ring.FilledSpan(&length);
+    if (length == 0) break;
+    // In blocks no longer than a read, so that a notice of the checker
+    // lands near the bytes it is about.
+    if (length > kReadBlock) length = kReadBlock;
+    LogBytes(LogKind::kRx, bytes, length);
+    AddReceived(bytes, static_cast<int>(length));
+    if (g_program.saveToDisk) SaveBlock(bytes, length);
+    if (g_program.checkTestData) CheckBlock(bytes, static_cast<DWORD>(length));
+    ring.Release(length);
+    taken += length;
+  }
+  if (!g_program.saveToDisk) CloseCapture();
+  if (taken == 0) return;
+  readTrouble.shown = 0;  // reads work
+  // Counted once per drain: one clock reading however many blocks came.
+  stats.bytesReceived += taken;
+  stats.receiveRate.Add(static_cast<DWORD>(taken), GetTickCount());
+  EndCheckPass();
+}
+
+
+// A reader stopped by a failure is reported here, at the end of a pass,
+// where a box may be shown; it is started again a second later: a driver
+// that refuses every read gets one box, not one per read.
+void ComPort::ReportReadFailure() {
+  const ReadFailure failure = reader.TakeFailure();
+  if (failure.error == 0) return;
+  reader.Stop();
+  Drain();  // what came before the failure first
+  stats.failedReads++;
+  if (LostBy(failure.error)) return;
+  readTrouble.since = GetTickCount();
+  if (readTrouble.shown) return;
+  readTrouble.shown = 1;
+  Notice(LogKind::kErr, "Error reading data");
+  if (failure.afterPending)
+    Box("Error Comin GetOverLappedResult:", static_cast<int>(failure.error));
+  else
+    Box("Error On Read!:", static_cast<int>(failure.error), kWanted, static_cast<int>(kReadBlock));
+}
+
+void ComPort::StartReaderIfDue() {
+  if (reader.Running() || Lost() || closePending) return;
+  if (readTrouble.since != 0 && GetTickCount() - readTrouble.since < 1000) return;
+  readTrouble.since = 0;
+  GiveReadSlice();
+  reader.Start(handle, g_program.threadedIo != 0, g_program.dataWindow, kPortDataMessage);
 }
 
 int ComPort::ServicePort() {
@@ -38,6 +109,8 @@ int ComPort::ServicePort() {
   // A device that came back and no longer answers is most likely going again:
   // no box about its other calls while the queue question decides.
   if (!queuesKnown && recovery.regained) return 0;
+  // Before anything that may show a box: reading goes on behind the box.
+  StartReaderIfDue();
   CheckEvents();
   if (Lost() || closePending) return 0;
 
@@ -53,31 +126,10 @@ int ComPort::ServicePort() {
     ComOut(TestPattern(), g_program.testPatternLength);
   }
 
-  DWORD passBytes = 0;
-  while (inCount > 0 && !closePending && !Lost()) {
-    DWORD block = inCount < static_cast<DWORD>(kRxBlock) ? inCount : static_cast<DWORD>(kRxBlock);
-    inCount -= block;
-    DWORD received = 0;
-    if (ComIn(rxBuffer, static_cast<int>(block), &received) != 0) {
-      if (Lost()) break;
-      stats.failedReads++;
-      Notice(LogKind::kErr, "Error reading data");
-      continue;
-    }
-    rxBuffer[received] = 0;
-    if (received == 0) continue;  // count 0 would mean "a text up to its NUL"
-    passBytes += received;
-    LogBytes(LogKind::kRx, rxBuffer, received);
-    AddReceived(rxBuffer, static_cast<int>(received));
-    if (g_program.saveToDisk) SaveBlock(received);
-    if (g_program.checkTestData) CheckBlock(rxBuffer, received);
-  }
-  // Counted once per pass: one clock reading however many blocks came.
-  if (passBytes > 0) {
-    stats.bytesReceived += passBytes;
-    stats.receiveRate.Add(passBytes, GetTickCount());
-  }
-  EndCheckPass();
+  if (closePending || Lost()) return 0;
+  reader.Pump();  // without a thread, the pass reads
+  Drain();
+  ReportReadFailure();
   return 0;
 }
 
@@ -88,7 +140,7 @@ void PollAllPorts() {
     {
       PortHold hold(port);
       // A pass still inside a message box must not be overtaken by a second
-      // one on the same port: it would overwrite rxBuffer and reuse records in flight.
+      // one on the same port: it would reuse records in flight.
       if (!port->inPass && !port->closePending) {
         port->inPass = 1;
         port->ServicePort();
@@ -105,6 +157,15 @@ void PollAllPorts() {
   }
 }
 
+void DrainAllPorts() {
+  for (ComPort* port = g_program.portList; port != nullptr; port = port->next) {
+    if (port->closePending) continue;
+    port->Drain();
+    port->FlushLog();
+    if (port->watcher != nullptr) port->watcher->PortChanged(*port);
+  }
+}
+
 PortHold::~PortHold() {
   if (port_ == nullptr) return;
   if (--port_->holds == 0 && port_->closePending) delete port_;
@@ -114,6 +175,7 @@ void ReleasePort(ComPort* port) {
   if (port == nullptr) return;
   port->watcher = nullptr;
   port->closePending = 1;
+  port->reader.Stop();
   if (port->holds > 0) return;
   delete port;
 }

@@ -38,8 +38,35 @@ BOOL ComPort::ReadState(DCB* out) {
   return ReadKept(Lost(), handle, GetCommState, out, &recovery.saved.dcb, &recovery.saved.dcbKnown);
 }
 
+// The driver's read fields are the reader's (DriverTimeouts): once the port
+// has given its own, the read fields shown are the kept ones, which the user set.
 BOOL ComPort::ReadTimeouts(COMMTIMEOUTS* out) {
-  return ReadKept(Lost(), handle, GetCommTimeouts, out, &recovery.saved.timeouts, &recovery.saved.timeoutsKnown);
+  SavedSettings& saved = recovery.saved;
+  COMMTIMEOUTS asked = saved.timeouts;
+  const bool readFieldsKept = saved.timeoutsKnown != 0;
+  if (!ReadKept(Lost(), handle, GetCommTimeouts, out, &saved.timeouts, &saved.timeoutsKnown)) return FALSE;
+  if (readFieldsKept) {
+    out->ReadIntervalTimeout = asked.ReadIntervalTimeout;
+    out->ReadTotalTimeoutMultiplier = asked.ReadTotalTimeoutMultiplier;
+    out->ReadTotalTimeoutConstant = asked.ReadTotalTimeoutConstant;
+    saved.timeouts = *out;
+  }
+  return TRUE;
+}
+
+COMMTIMEOUTS DriverTimeouts(const COMMTIMEOUTS& asked) {
+  COMMTIMEOUTS given = asked;
+  given.ReadIntervalTimeout = 0;
+  given.ReadTotalTimeoutMultiplier = 0;
+  given.ReadTotalTimeoutConstant = kReadSliceMs;
+  return given;
+}
+
+BOOL ComPort::GiveReadSlice() {
+  COMMTIMEOUTS timeouts = {};
+  if (!ReadTimeouts(&timeouts)) return FALSE;
+  COMMTIMEOUTS given = DriverTimeouts(timeouts);
+  return SetCommTimeouts(handle, &given);
 }
 
 // A value given while lost, or taken by the driver, is kept for the device's return.
@@ -55,7 +82,8 @@ BOOL ComPort::GiveState(DCB* state) {
 }
 
 BOOL ComPort::GiveTimeouts(COMMTIMEOUTS* timeouts) {
-  if (!Lost() && !SetCommTimeouts(handle, timeouts) && Refused()) return FALSE;
+  COMMTIMEOUTS given = DriverTimeouts(*timeouts);
+  if (!Lost() && !SetCommTimeouts(handle, &given) && Refused()) return FALSE;
   recovery.saved.timeouts = *timeouts;
   recovery.saved.timeoutsKnown = 1;
   char entry[96];
@@ -149,7 +177,8 @@ int ComPort::RestoreSettings(RestoreFailure* failed, int room) {
 
   if (saved.queuesAsked && !step("SetupComm", SetupComm(handle, saved.inQueue, saved.outQueue))) return -1;
   if (saved.dcbKnown && !step("SetCommState", SetCommState(handle, &saved.dcb))) return -1;
-  if (saved.timeoutsKnown && !step("SetCommTimeouts", SetCommTimeouts(handle, &saved.timeouts))) return -1;
+  COMMTIMEOUTS given = DriverTimeouts(saved.timeouts);
+  if (saved.timeoutsKnown && !step("SetCommTimeouts", SetCommTimeouts(handle, &given))) return -1;
   if (eventMask != 0 && !step("SetCommMask", SetCommMask(handle, eventMask))) return -1;
 
   const struct {

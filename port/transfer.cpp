@@ -1,4 +1,4 @@
-// Overlapped transmit and receive, and the driver's queue counts.
+// Overlapped transmit, and the driver's queue counts (receiving: port/reader.cpp).
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -8,16 +8,6 @@
 
 namespace {
 constexpr DWORD kWriteWaitMs = 6000;
-constexpr DWORD kReadWaitMs = 60000;
-const char kWanted[] = ",Wanted:";
-
-// A read cancelled after a failed wait may have ended just before the cancel:
-// its bytes have left the driver and are in the buffer, so they are kept.
-int LateBytes(DWORD got, DWORD* received) {
-  if (got == 0) return 1;
-  *received = got;
-  return 0;
-}
 }  // namespace
 
 // Sees the previous write to its end. The record is made reusable before any
@@ -83,49 +73,6 @@ int ComPort::ComOut(const char* bytes, int count) {
     Box("Com Write Error:", static_cast<int>(error));
   }
   return 0;
-}
-
-int ComPort::ComIn(char* buffer, int wanted, DWORD* received) {
-  DWORD got = 0;
-  if (ReadFile(handle, buffer, static_cast<DWORD>(wanted), &got, &readOverlapped)) {
-    if (got != static_cast<DWORD>(wanted))
-      Box("ComRead Error B Bytes, got:", static_cast<int>(got), kWanted, wanted);
-    *received = got;
-    return 0;
-  }
-  DWORD error = GetLastError();
-  if (error != ERROR_IO_PENDING) {
-    if (LostBy(error)) return 1;
-    Box("Error On Read!:", static_cast<int>(error), kWanted, wanted);
-    return 1;
-  }
-
-  DWORD wait = WaitForSingleObject(readOverlapped.hEvent, kReadWaitMs);
-  if (wait != WAIT_OBJECT_0) {
-    // The read must not go on into a buffer and record that are about to be reused.
-    got = CancelAndCollect(handle, &readOverlapped);
-    if (got == 0 && Vanished()) return 1;
-    Box("ComIn Pending Failed!:", static_cast<int>(wait), kWanted, wanted);
-    return LateBytes(got, received);
-  }
-  if (!GetOverlappedResult(handle, &readOverlapped, &got, FALSE)) {
-    error = GetLastError();
-    if (error == ERROR_IO_INCOMPLETE) {
-      got = CancelAndCollect(handle, &readOverlapped);
-      Box("Timeout Comin GetOverLappedResult:", static_cast<int>(error));
-      return LateBytes(got, received);
-    }
-    if (LostBy(error)) return 1;
-    Box("Error Comin GetOverLappedResult:", static_cast<int>(error));
-    return 1;
-  }
-  if (got == static_cast<DWORD>(wanted)) {
-    *received = got;
-    return 0;
-  }
-  Box("ComRead Bytes, got:", static_cast<int>(got), kWanted, wanted);
-  *received = got;
-  return got > 0 ? 0 : 1;
 }
 
 int ComPort::QueueStatus(DWORD* outCount, DWORD* inCount) {

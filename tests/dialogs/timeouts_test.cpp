@@ -10,10 +10,19 @@ class TimeoutsTest : public DialogTest {
     Open(TimeoutsDlgProc, {{IDOK, kButton}, {IDCANCEL, kButton}, {312, kEdit}, {313, kEdit}, {314, kEdit},
                            {315, kEdit}, {316, kEdit}, {302, kEdit}, {303, kEdit}, {304, kEdit}});
   }
+  // The port opened on a driver that had these: its read fields are then the
+  // user's, and the driver is given the reader's from then on.
+  void OpenOnDriverWith(COMMTIMEOUTS timeouts) {
+    port.reset();
+    device->timeouts = timeouts;
+    port = OpenPort("COM1");
+    dialogPort = port.get();
+    fake::Calls().clear();
+  }
 };
 
 TEST_F(TimeoutsTest, OpeningShowsTheMembersInRecordOrder) {
-  device->timeouts = {MAXDWORD, 1, 22, 333, 4444};
+  OpenOnDriverWith({MAXDWORD, 1, 22, 333, 4444});
   OpenDialog();
   EXPECT_EQ(Text(312), "4294967295");
   EXPECT_EQ(Text(313), "1");
@@ -26,8 +35,10 @@ TEST_F(TimeoutsTest, OpeningShowsTheMembersInRecordOrder) {
   }
 }
 
+// The write fields reach the driver as typed; the read fields are kept and
+// shown again, while the driver keeps the reader's (a read that ends soon).
 TEST_F(TimeoutsTest, OkReadsEachBoxIntoItsMember) {
-  device->timeouts = {MAXDWORD, 1, 22, 333, 4444};
+  OpenOnDriverWith({MAXDWORD, 1, 22, 333, 4444});
   OpenDialog();
   Type(313, "0x10");
   Type(314, "");       // keeps what the driver had
@@ -36,15 +47,21 @@ TEST_F(TimeoutsTest, OkReadsEachBoxIntoItsMember) {
   Press(IDOK);
   ASSERT_EQ(fake::CallsTo("SetCommTimeouts").size(), 1u);
   const COMMTIMEOUTS& t = device->timeouts;
-  EXPECT_EQ(t.ReadIntervalTimeout, MAXDWORD);  // shown and read back unchanged
-  EXPECT_EQ(t.ReadTotalTimeoutMultiplier, 16u);
-  EXPECT_EQ(t.ReadTotalTimeoutConstant, 22u);
+  EXPECT_EQ(t.ReadIntervalTimeout, 0u);
+  EXPECT_EQ(t.ReadTotalTimeoutMultiplier, 0u);
+  EXPECT_EQ(t.ReadTotalTimeoutConstant, kReadSliceMs);
   EXPECT_EQ(t.WriteTotalTimeoutMultiplier, 32u);
   EXPECT_EQ(t.WriteTotalTimeoutConstant, MAXDWORD);
+  OpenDialog();
+  EXPECT_EQ(Text(312), "4294967295");  // shown and read back unchanged
+  EXPECT_EQ(Text(313), "16");
+  EXPECT_EQ(Text(314), "22");
+  EXPECT_EQ(Text(315), "32");
+  EXPECT_EQ(Text(316), "4294967295");
 }
 
 TEST_F(TimeoutsTest, FailedCallsKeepTheProgramWideRecord) {
-  device->timeouts = {5, 6, 7, 8, 9};
+  OpenOnDriverWith({5, 6, 7, 8, 9});
   OpenDialog();
   Press(IDOK);
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,12 @@ struct Op {
 };
 
 void Reset();
+
+// Held by every fake call a reader thread makes; a test that changes a
+// device while such a thread runs holds it too.
+std::recursive_mutex& Mutex();
+// Waits take real time (polled), for tests that run the program's threads.
+void SetRealWaits(bool on);
 
 Device& AddDevice(const std::string& name);
 Device* FindDevice(const std::string& name);

@@ -271,6 +271,7 @@ BOOL KillTimer(HWND window, UINT_PTR id) {
 
 // Only recorded: a test delivers the message itself, as the loop would.
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  std::lock_guard<std::recursive_mutex> lock(fake::Mutex());  // a reader thread posts too
   fake::Calls().push_back({"PostMessageA", nullptr,
                            {reinterpret_cast<uintptr_t>(window), message, wParam, static_cast<uintptr_t>(lParam)}, ""});
   return TRUE;

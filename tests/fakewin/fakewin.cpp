@@ -7,6 +7,8 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <optional>
 #include <random>
 
@@ -43,6 +45,7 @@ struct State {
   ChaosConfig chaosConfig;
   ChaosStats chaosStats;
   std::mt19937 random;
+  bool realWaits = false;  // a reader thread runs: waits take real time
 };
 
 State& S() {
@@ -247,6 +250,13 @@ BOOL Run(const char* fn, Op& op, LPDWORD transferred, const std::function<DWORD(
 std::function<int(const Box&)> onMessageBox;
 
 void SetTickCount(DWORD milliseconds) { S().tickCount = milliseconds; }
+
+std::recursive_mutex& Mutex() {
+  static std::recursive_mutex mutex;
+  return mutex;
+}
+
+void SetRealWaits(bool on) { S().realWaits = on; }
 
 void Reset() {
   S() = State{};
@@ -478,6 +488,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
 }
 
 BOOL CloseHandle(HANDLE handle) {
+  std::lock_guard<std::recursive_mutex> lock(fake::Mutex());
   Record("CloseHandle", handle, {});
   HandleInfo* info = Info(handle);
   if (info == nullptr) {
@@ -498,6 +509,7 @@ BOOL CloseHandle(HANDLE handle) {
 }
 
 HANDLE CreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState, LPCSTR name) {
+  std::lock_guard<std::recursive_mutex> lock(fake::Mutex());
   Record("CreateEventA", nullptr, {U(security), static_cast<uint64_t>(manualReset),
                                    static_cast<uint64_t>(initialState), U(name)});
   if (auto s = TakeScriptOrChaos("CreateEventA")) {
@@ -508,6 +520,7 @@ HANDLE CreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initi
 }
 
 BOOL SetEvent(HANDLE event) {
+  std::lock_guard<std::recursive_mutex> lock(fake::Mutex());
   HandleInfo* info = Info(event);
   if (info == nullptr || info->kind != HandleInfo::kEvent) return Fail(ERROR_INVALID_HANDLE);
   info->signalled = true;
@@ -515,13 +528,46 @@ BOOL SetEvent(HANDLE event) {
 }
 
 BOOL ResetEvent(HANDLE event) {
+  std::lock_guard<std::recursive_mutex> lock(fake::Mutex());
   HandleInfo* info = Info(event);
   if (info == nullptr || info->kind != HandleInfo::kEvent) return Fail(ERROR_INVALID_HANDLE);
   info->signalled = false;
   return TRUE;
 }
 
+namespace {
+// With real waits on (a thread test), a wait that finds nothing signalled
+// lets go of the fake and looks again until its time is up.
+template <typename Try>
+DWORD WaitReally(DWORD milliseconds, Try attempt) {
+  for (DWORD waited = 0;; waited++) {
+    DWORD result;
+    {
+      std::lock_guard<std::recursive_mutex> lock(fake::Mutex());
+      result = attempt();
+      if (result != WAIT_TIMEOUT || !S().realWaits || waited >= milliseconds) return result;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+DWORD WaitOnce(HANDLE handle, DWORD milliseconds);
+}  // namespace
+
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+  return WaitReally(milliseconds, [&] { return WaitOnce(handle, milliseconds); });
+}
+
+DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL all, DWORD milliseconds) {
+  if (all) return WAIT_FAILED;  // not used by the program
+  return WaitReally(milliseconds, [&]() -> DWORD {
+    for (DWORD i = 0; i < count; i++)
+      if (WaitOnce(handles[i], milliseconds) == WAIT_OBJECT_0) return WAIT_OBJECT_0 + i;
+    return WAIT_TIMEOUT;
+  });
+}
+
+namespace {
+DWORD WaitOnce(HANDLE handle, DWORD milliseconds) {
   Record("WaitForSingleObject", handle, {milliseconds});
   if (!S().waitResults.empty()) {
     DWORD r = S().waitResults.front();
@@ -557,8 +603,10 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
   }
   return info->signalled ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
+}  // namespace
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped) {
+  std::lock_guard<std::recursive_mutex> lock(fake::Mutex());
   Record("ReadFile", file, {U(buffer), toRead, U(read), U(overlapped)});
   Device* d = DeviceOf(file);
   if (DWORD e = DeadError(file, d)) return Fail(e);
@@ -577,6 +625,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
 }
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED overlapped) {
+  std::lock_guard<std::recursive_mutex> lock(fake::Mutex());
   Record("WriteFile", file, {U(buffer), toWrite, U(written), U(overlapped)},
          std::string(static_cast<const char*>(buffer), toWrite));
   Device* d = DeviceOf(file);
@@ -594,6 +643,7 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOV
 }
 
 BOOL GetOverlappedResult(HANDLE file, LPOVERLAPPED overlapped, LPDWORD transferred, BOOL wait) {
+  std::lock_guard<std::recursive_mutex> lock(fake::Mutex());
   Record("GetOverlappedResult", file, {U(overlapped), U(transferred), static_cast<uint64_t>(wait)});
   if (overlapped->Internal == kStatusPending) {
     if (wait) S().violations.push_back("GetOverlappedResult would wait for ever on an operation that never ends");
@@ -607,6 +657,7 @@ BOOL GetOverlappedResult(HANDLE file, LPOVERLAPPED overlapped, LPDWORD transferr
 }
 
 BOOL CancelIoEx(HANDLE file, LPOVERLAPPED overlapped) {
+  std::lock_guard<std::recursive_mutex> lock(fake::Mutex());
   Record("CancelIoEx", file, {U(overlapped)});
   bool found = false;
   for (auto& op : S().ops) {

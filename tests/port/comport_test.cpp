@@ -19,7 +19,6 @@ TEST_F(ComPortTest, ConstructionSetsDefaultsWithoutTouchingTheSystem) {
   EXPECT_EQ(port.eventMask, 0u);
   EXPECT_EQ(port.modemStatus, 0);
   EXPECT_EQ(port.outputLines, kLineDtr | kLineRts);
-  EXPECT_EQ(port.rxBuffer[0], 0);
   for (int age = 0; age < kScreenRows; age++) {
     EXPECT_EQ(port.screen.Row(age).text[0], 0);
     EXPECT_EQ(port.screen.Row(age).changed, 0);

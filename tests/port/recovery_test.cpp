@@ -149,7 +149,7 @@ TEST_F(RecoveryTest, AnErrorFromAPresentDeviceIsReportedAsBeforeAndWhatTheQuesti
   fake::FailNext("ReadFile", ERROR_OPERATION_ABORTED);
   PassAt(100);
   EXPECT_FALSE(port->Lost());
-  EXPECT_THAT(fake::BoxTexts(), ElementsAre("Error On Read!: 995 ,Wanted: 4"));
+  EXPECT_THAT(fake::BoxTexts(), ElementsAre("Error On Read!: 995 ,Wanted: 65536"));
   EXPECT_EQ(Count(Screen(), "Error reading data"), 1u);
 
   fake::FailNext("GetCommModemStatus", ERROR_GEN_FAILURE);
@@ -250,8 +250,12 @@ TEST_F(RecoveryTest, TheDeviceThatReturnsGetsEverySettingBackInOrder) {
 
   EXPECT_EQ(device->dcb.BaudRate, 19200u);
   EXPECT_EQ(device->dcb.StopBits, TWOSTOPBITS);
-  EXPECT_EQ(device->timeouts.ReadTotalTimeoutConstant, 7u);
+  // The driver has the reader's read time-outs; the user's are kept and shown.
+  EXPECT_EQ(device->timeouts.ReadTotalTimeoutConstant, kReadSliceMs);
   EXPECT_EQ(device->timeouts.WriteTotalTimeoutConstant, 9u);
+  COMMTIMEOUTS shown = {};
+  ASSERT_TRUE(port->ReadTimeouts(&shown));
+  EXPECT_EQ(shown.ReadTotalTimeoutConstant, 7u);
   EXPECT_EQ(device->eventMask, static_cast<DWORD>(EV_RXCHAR | EV_CTS));
   EXPECT_EQ(device->props.dwCurrentRxQueue, 8192u);
   EXPECT_EQ(port->stats.inQueueSize, 8192u);
@@ -392,8 +396,11 @@ TEST_F(RecoveryTest, ASettingsDialogOpenWhenTheDeviceGoesKeepsItsChangeForTheRet
   PassAt(1100);
   ASSERT_FALSE(port->Lost());
   EXPECT_EQ(device->dcb.BaudRate, 57600u);
-  EXPECT_EQ(device->timeouts.ReadTotalTimeoutConstant, 3u);
+  EXPECT_EQ(device->timeouts.ReadTotalTimeoutConstant, kReadSliceMs);
   EXPECT_EQ(device->timeouts.WriteTotalTimeoutConstant, 77u);
+  COMMTIMEOUTS shown = {};
+  ASSERT_TRUE(port->ReadTimeouts(&shown));
+  EXPECT_EQ(shown.ReadTotalTimeoutConstant, 3u);
 }
 
 TEST_F(RecoveryTest, ALossMeetWhileABoxOfThePortIsUpStopsTheOuterPassQuietly) {
