@@ -88,6 +88,7 @@ ComPort::~ComPort() {
   }
 
   reader.Stop();
+  writer.Stop();
   CloseCapture();
   // A lost port's handle is closed already; its events are not.
   if (handle != nullptr) {

@@ -9,6 +9,7 @@
 #include "core/port_stats.h"
 #include "core/screen_buffer.h"
 #include "port/check.h"
+#include "port/pattern_writer.h"
 #include "port/reader.h"
 #include "port/recovery.h"
 
@@ -80,6 +81,7 @@ struct ComPort {
   int closePending;       // its window is gone; free the port when the last hold ends
   PortCapture capture;    // Save To Disk
   PortReader reader;      // the thread that takes what arrives
+  PatternWriter writer;   // Send Test Data: the thread that keeps the line full
   PortStats stats;        // what the port has done, for the Statistics dialog and the status bar
   PortCheck check;        // Check Test Data: the received bytes against the test pattern
   PortRecovery recovery;  // a lost device: noticing it, reopening it, its settings to give back
@@ -182,6 +184,8 @@ struct ComPort {
  private:
   void CollectWrite();
   void StartReaderIfDue();
+  void ServiceTestData(bool outputEmpty, bool queuesKnown);
+  void CountTestData();
   void ReportReadFailure();
   void SaveBlock(const char* bytes, size_t count);
   void CloseCapture();

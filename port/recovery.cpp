@@ -72,6 +72,7 @@ void ComPort::MarkLost(DWORD error) {
 
   // The reader ends first: what it read before the loss is shown before the notice.
   reader.Stop();
+  writer.Stop();
   Drain();
   // Nothing may stay outstanding on the records once the handle is closed.
   if (writePending) {

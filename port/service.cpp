@@ -97,6 +97,53 @@ void ComPort::StartReaderIfDue() {
   reader.Start(handle, g_program.threadedIo != 0, g_program.dataWindow, kPortDataMessage);
 }
 
+// Send Test Data: the writer runs while the switch is on and the queues
+// can be read (a dead handle would only pile up failures). Its failures get
+// the boxes a single write always had.
+void ComPort::ServiceTestData(bool outputEmpty, bool queuesKnown) {
+  const bool wanted = g_program.sendTestData && queuesKnown && !Lost() && !closePending;
+  if (!wanted) {
+    writer.Stop();
+  } else if (!writer.Running()) {
+    if (g_program.testPatternLength == 0) g_program.testPatternLength = kPatternSize;
+    // As many patterns per write as the line moves in about 100 ms: a typed
+    // key waits for no more than that.
+    const DWORD baud = recovery.saved.dcbKnown ? recovery.saved.dcb.BaudRate : 9600;
+    const int copies = static_cast<int>(baud / 100 / static_cast<DWORD>(g_program.testPatternLength));
+    writer.Start(handle, TestPattern(), g_program.testPatternLength, copies < 1 ? 1 : copies,
+                 g_program.threadedIo != 0);
+  }
+  // Without a thread, the pass writes when the driver's queue is empty.
+  if (wanted && outputEmpty) writer.Pump();
+  CountTestData();
+
+  const WriteFailure failure = writer.TakeFailure();
+  if (failure.kind == WriteFailure::kNone) return;
+  writer.Stop();  // started again by the next pass
+  CountTestData();
+  stats.failedWrites++;
+  if (failure.kind == WriteFailure::kTimedOut) {
+    // A write that never ends may be the first sign of a device gone.
+    if (!Vanished()) Box("ComOut Pending Failed, stat:", static_cast<int>(failure.error));
+  } else if (!LostBy(failure.error)) {
+    Box(failure.kind == WriteFailure::kRefused ? "Com Write Error:" : "Error Comout GetOverLappedResult:",
+        static_cast<int>(failure.error));
+  }
+}
+
+// Counted as the driver takes them; one log entry per pass for all of them.
+void ComPort::CountTestData() {
+  const uint64_t sent = writer.TakeSent();
+  if (sent == 0) return;
+  stats.bytesSent += sent;
+  stats.sendRate.Add(static_cast<DWORD>(sent), GetTickCount());
+  if (g_program.logToFile) {
+    char entry[48];
+    std::snprintf(entry, sizeof entry, "test pattern, %llu bytes", static_cast<unsigned long long>(sent));
+    LogText(LogKind::kTx, entry);
+  }
+}
+
 int ComPort::ServicePort() {
   if (Lost()) {
     RetryIfDue();
@@ -111,21 +158,13 @@ int ComPort::ServicePort() {
   if (!queuesKnown && recovery.regained) return 0;
   // Before anything that may show a box: reading goes on behind the box.
   StartReaderIfDue();
+  // A typed key's write that has ended is seen out now, its failure with it.
+  if (writePending && WaitForSingleObject(writeOverlapped.hEvent, 0) == WAIT_OBJECT_0) CollectWrite();
+  if (Lost() || closePending) return 0;
   CheckEvents();
   if (Lost() || closePending) return 0;
 
-  // With the queues unknown the pattern waits: sent on every pass, it would
-  // pile up in the driver or raise a box per pass from a dead handle.
-  if (g_program.sendTestData && queuesKnown && outCount == 0) {
-    if (g_program.testPatternLength == 0) g_program.testPatternLength = kPatternSize;
-    if (g_program.logToFile) {
-      char entry[40];
-      std::snprintf(entry, sizeof entry, "test pattern, %d bytes", g_program.testPatternLength);
-      LogText(LogKind::kTx, entry);
-    }
-    ComOut(TestPattern(), g_program.testPatternLength);
-  }
-
+  ServiceTestData(queuesKnown && outCount == 0, queuesKnown);
   if (closePending || Lost()) return 0;
   reader.Pump();  // without a thread, the pass reads
   Drain();
@@ -176,6 +215,7 @@ void ReleasePort(ComPort* port) {
   port->watcher = nullptr;
   port->closePending = 1;
   port->reader.Stop();
+  port->writer.Stop();
   if (port->holds > 0) return;
   delete port;
 }

@@ -87,12 +87,27 @@ void TerminalView::MakeDrawingObjects() {
 }
 
 void TerminalView::PortChanged(ComPort& port) {
-  if (port.needsRepaint || port.modemStatus != paintedModemStatus_ || port.outputLines != paintedOutputLines_)
+  if (!port.needsRepaint && port.modemStatus == paintedModemStatus_ && port.outputLines == paintedOutputLines_) return;
+  if (frameTimer_) return;  // the frame's end paints it
+  const DWORD since = GetTickCount() - lastPaint_;
+  if (!painted_ || since >= kFrameMs) {
     Paint(port, false);
+    return;
+  }
+  frameTimer_ = SetTimer(window_, kFrameTimer, kFrameMs - since, nullptr) != 0;
+  if (!frameTimer_) Paint(port, false);  // no timer to be had: paint now rather than never
+}
+
+void TerminalView::FrameDue(ComPort& port) {
+  KillTimer(window_, kFrameTimer);
+  frameTimer_ = false;
+  Paint(port, false);
 }
 
 void TerminalView::Paint(ComPort& port, bool full) {
   port.needsRepaint = 0;
+  lastPaint_ = GetTickCount();
+  painted_ = true;
   if (window_ == nullptr || clientHeight_ < kLineHeight) return;
   int rows = clientHeight_ / kLineHeight - 1;
   if (rows < 1) return;
@@ -101,7 +116,8 @@ void TerminalView::Paint(ComPort& port, bool full) {
   if (IsIconic(window_) || IsIconic(GetAncestor(window_, GA_ROOT))) return;
   HDC dc = GetDC(window_);
   RECT visible;
-  if (GetClipBox(dc, &visible) == NULLREGION) {
+  const int region = GetClipBox(dc, &visible);
+  if (region == NULLREGION) {
     // Fully covered: uncovering it brings a WM_PAINT as well.
     ReleaseDC(window_, dc);
     return;
@@ -116,11 +132,24 @@ void TerminalView::Paint(ComPort& port, bool full) {
     for (int i = 0; i < lamps; i++) DrawLamp(dc, LampLit(port, i), i, litBrush_);
   }
 
-  // The ring has advanced: every visible row has moved up a line.
+  // The ring has advanced: every visible row has moved up as many lines.
+  // What is on the screen moves up with them, and only the lines below it
+  // are drawn anew; a window that shows rows twice, is partly covered (its
+  // hidden pixels cannot be moved), or moved past every line is drawn whole.
   ScreenBuffer& screen = port.screen;
-  if (paintedAdvances_ != screen.Advances()) {
-    paintedAdvances_ = screen.Advances();
-    full = true;
+  const uint64_t advanced = screen.Advances() - paintedAdvances_;
+  paintedAdvances_ = screen.Advances();
+  int fresh = 0;  // the newest rows, drawn whatever their flags say
+  if (advanced > 0 && !full) {
+    const RECT text = {kTextLeft, kLineHeight + 4, kBandRight, kLineHeight * (rows + 1) + 4};
+    const bool whole = region == SIMPLEREGION && visible.left <= text.left && visible.top <= text.top &&
+                       visible.right >= text.right && visible.bottom >= text.bottom;
+    if (rows <= kScreenRows && advanced < static_cast<uint64_t>(rows) && whole) {
+      fresh = static_cast<int>(advanced);
+      ScrollDC(dc, 0, -kLineHeight * fresh, &text, &text, nullptr, nullptr);
+    } else {
+      full = true;
+    }
   }
 
   // From the current row up, bottom line first. A window taller than the
@@ -134,7 +163,7 @@ void TerminalView::Paint(ComPort& port, bool full) {
   int age = 0;
   for (int line = rows; line >= 1; line--, age++) {
     const ScreenRow& row = screen.Row(age);
-    if (row.changed || full) {
+    if (row.changed || full || age < fresh) {
       if (!bandColourSet) {
         SetBkColor(dc, RGB(255, 255, 255));
         bandColourSet = true;

@@ -9,6 +9,11 @@
 
 #include "port/comport.h"
 
+// The screen is painted at most this often, however fast data comes: the
+// cost of showing a stream then falls per byte as the rate rises.
+constexpr DWORD kFrameMs = 33;
+constexpr UINT_PTR kFrameTimer = 1;
+
 class TerminalView : public PortWatcher {
  public:
   explicit TerminalView(HWND window) : window_(window) {}
@@ -28,8 +33,12 @@ class TerminalView : public PortWatcher {
   // Draws nothing while the window is minimized or fully covered: showing it
   // again makes the system ask for a full paint.
   void Paint(ComPort& port, bool full);
-  // After a poll pass: paints what changed, if anything did.
+  // After a poll pass or a drain: paints what changed, if anything did, at
+  // most once per frame; a change inside a frame is painted by the frame
+  // timer at its end (FrameDue).
   void PortChanged(ComPort& port) override;
+  // The frame timer (kFrameTimer) went off: paints what waited for it.
+  void FrameDue(ComPort& port);
 
  private:
   void MakeDrawingObjects();
@@ -43,6 +52,9 @@ class TerminalView : public PortWatcher {
   WORD paintedModemStatus_ = 0x00FF;
   WORD paintedOutputLines_ = 0x00FF;
   uint64_t paintedAdvances_ = 0;  // the screen's Advances at the last paint
+  DWORD lastPaint_ = 0;           // GetTickCount of the last paint
+  bool painted_ = false;          // lastPaint_ is set
+  bool frameTimer_ = false;       // kFrameTimer is running
   HFONT rowFont_ = nullptr;   // the system font without anti-aliasing; made at the first paint
   HFONT dumpFont_ = nullptr;  // the fixed-pitch system font, for Hex Dump rows; made when one is painted
   HBRUSH litBrush_ = nullptr; // the lit lamps' green; made at the first paint

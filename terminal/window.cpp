@@ -163,6 +163,9 @@ LRESULT CALLBACK TerminalWndProc(HWND window, UINT message, WPARAM wParam, LPARA
       break;
     case WM_PAINT:
       return OnPaint(window, terminal);
+    case WM_TIMER:
+      if (wParam == kFrameTimer) terminal->view.FrameDue(*port);
+      return 0;
     case WM_CHAR:
       return OnChar(port, wParam);
     case WM_COMMAND:

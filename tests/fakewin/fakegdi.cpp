@@ -229,6 +229,13 @@ BOOL ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR te
   return TRUE;
 }
 
+// Recorded as a draw: dx, dy, then the scrolled rectangle.
+BOOL ScrollDC(HDC dc, int dx, int dy, const RECT* scroll, const RECT*, HRGN, LPRECT) {
+  G().calls++;
+  Record("ScrollDC", dc, {dx, dy, scroll->left, scroll->top, scroll->right, scroll->bottom}, "");
+  return TRUE;
+}
+
 int GetObjectA(HGDIOBJ object, int size, void* buffer) {
   G().calls++;
   GdiObject o = Describe(object);

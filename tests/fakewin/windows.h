@@ -354,6 +354,8 @@ HGDIOBJ GetStockObject(int object);
 int GetObjectA(HGDIOBJ object, int size, void* buffer);
 HFONT CreateFontIndirectA(const LOGFONTA* font);
 BOOL ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT length, const int* dx);
+typedef struct HRGN__* HRGN;
+BOOL ScrollDC(HDC dc, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN update, LPRECT updateRect);
 int GetClipBox(HDC dc, LPRECT rect);
 BOOL IsIconic(HWND window);
 HWND GetAncestor(HWND window, UINT flags);

@@ -126,7 +126,7 @@ TEST_F(PaintTest, ATallWindowShowsTheRingOnceMoreAboveItsOldestRow) {
   for (int line = 1; line <= 6; line++) EXPECT_EQ(text[line], text[line + 35]) << line;
 }
 
-TEST_F(PaintTest, TextOnTheCurrentRowRedrawsItsLinesOnlyAndALineFeedRedrawsAll) {
+TEST_F(PaintTest, TextOnTheCurrentRowRedrawsItsLineOnlyAndALineFeedMovesTheRestUp) {
   view_->Resize(200);  // 13 lines
   port_.AddText("abc", 0);
   view_->Paint(port_, 0);  // first paint: lamps
@@ -144,9 +144,20 @@ TEST_F(PaintTest, TextOnTheCurrentRowRedrawsItsLinesOnlyAndALineFeedRedrawsAll) 
 
   port_.AddText("\n", 0);
   view_->Paint(port_, 0);
-  EXPECT_EQ(BandLines().size(), 13u);
-  EXPECT_EQ(TextByLine(), (std::map<int, std::string>{{12, "abcd"}}));  // the new row is empty: band only
+  // The shown lines move up one line over the text area; only the new row,
+  // empty, is drawn: its band.
+  ASSERT_EQ(fake::DrawsOf("ScrollDC").size(), 1u);
+  EXPECT_EQ(fake::DrawsOf("ScrollDC")[0].args, (std::vector<int>{0, -14, 10, 18, 1600, 200}));
+  EXPECT_EQ(BandLines(), std::vector<int>{13});
+  EXPECT_TRUE(TextByLine().empty());
   EXPECT_TRUE(fake::DrawsOf("RoundRect").empty());
+
+  // Covered, nothing can be moved: the next line feed draws every line.
+  fake::Draws().clear();
+  port_.AddText("e\n", 0);
+  view_->Paint(port_, 1);
+  EXPECT_TRUE(fake::DrawsOf("ScrollDC").empty());
+  EXPECT_EQ(BandLines().size(), 13u);
 }
 
 TEST_F(PaintTest, AChangedRowShownTwiceIsRedrawnOnBothLines) {
