@@ -1,9 +1,9 @@
-# The "all" preset: builds the native, fuzz, bench, win64 and win32 presets
+# The "all" preset: builds the native, tsan, fuzz, bench, win64 and win32 presets
 # one after the other (each uses every core), then lets CTest run the tests of
 # all of them as one list, so that `ctest --preset all -R NAME` finds any test.
 enable_testing()
 
-set(PLIX_PRESETS native fuzz bench win64 win32)
+set(PLIX_PRESETS native tsan fuzz bench win64 win32)
 set(previous "")
 foreach(preset IN LISTS PLIX_PRESETS)
   add_custom_target(preset-${preset} ALL

@@ -29,7 +29,8 @@ struct PortLog {
 // Save To Disk: the port's .txt file, open while the switch is on.
 struct PortCapture {
   std::FILE* file = nullptr;
-  int failed = 0;  // the failure notice already shown; cleared when saving works
+  int failed = 0;   // the failure notice already shown; cleared when saving works
+  int written = 0;  // written to since the last poll pass; a quiet pass closes the file
 };
 
 // A read the driver refused: shown once until a read works again, and the
@@ -220,10 +221,11 @@ void PollAllPorts();
 void DrainAllPorts();
 
 // What the driver is given for the time-outs `asked`: the write fields as
-// asked, the read fields the reader's own. Any read time-outs would do for
-// a program that asks for what is waiting; a reader that keeps one read
+// asked, the read fields the reader's own. A reader that keeps one read
 // pending needs a read to end soon after bytes came, and some settings
-// (MAXDWORD, MAXDWORD, n under Wine) would never end one.
+// (MAXDWORD, MAXDWORD, n under Wine) would never end one. Under Wine a
+// pending read hands its bytes over only when it ends; reads that return at
+// once (MAXDWORD, 0, 0) beside a pending write made that write hang.
 COMMTIMEOUTS DriverTimeouts(const COMMTIMEOUTS& asked);
 
 // The notice of line error or event kind i, in the order of PortStats' counters.

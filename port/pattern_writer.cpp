@@ -5,7 +5,14 @@
 namespace {
 // As long as a single write was ever given: a write that takes longer means a line that does not move.
 constexpr DWORD kWriteWaitMs = 6000;
+constexpr int kLeastPatternBytes = 8 * 1024;
 }  // namespace
+
+int PatternsPerWrite(DWORD baud, int length) {
+  const int byRate = static_cast<int>(baud / 100 / static_cast<DWORD>(length));
+  const int bySize = (kLeastPatternBytes + length - 1) / length;
+  return byRate > bySize ? byRate : bySize;
+}
 
 void PatternWriter::Start(HANDLE device, const char* pattern, int length, int copies, bool threaded) {
   Stop();

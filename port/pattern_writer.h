@@ -16,6 +16,12 @@ struct WriteFailure {
   DWORD error = 0;  // the error, or the wait's result for kTimedOut
 };
 
+// Patterns per write: as many as the line moves in about 100 ms, and no
+// fewer than fill 8 KiB, since each write has a cost of its own (under Wine
+// a few milliseconds) that small writes would pay too often. A typed key
+// goes out after the write in flight.
+int PatternsPerWrite(DWORD baud, int length);
+
 class PatternWriter {
  public:
   PatternWriter() = default;

@@ -13,8 +13,9 @@ namespace {
 const char kWanted[] = ",Wanted:";
 }  // namespace
 
-// The file stays open while the switch is on: opening it for every block
-// would cost more than writing the block.
+// The file stays open while data keeps coming: opening it for every block
+// would cost more than writing the block. A pass with nothing written closes
+// it, so that between bursts the user may move or delete it, as any closed file.
 void ComPort::SaveBlock(const char* bytes, size_t count) {
   char name[kPortNameMax + sizeof ".txt"];
   PortFileName(portName, ".txt", name);
@@ -23,6 +24,7 @@ void ComPort::SaveBlock(const char* bytes, size_t count) {
                std::fflush(capture.file) == 0;
   if (saved) {
     capture.failed = 0;
+    capture.written = 1;
     return;
   }
   CloseCapture();  // opened again for the next block
@@ -59,7 +61,6 @@ void ComPort::Drain() {
     ring.Release(length);
     taken += length;
   }
-  if (!g_program.saveToDisk) CloseCapture();
   if (taken == 0) return;
   readTrouble.shown = 0;  // reads work
   // Counted once per drain: one clock reading however many blocks came.
@@ -106,11 +107,9 @@ void ComPort::ServiceTestData(bool outputEmpty, bool queuesKnown) {
     writer.Stop();
   } else if (!writer.Running()) {
     if (g_program.testPatternLength == 0) g_program.testPatternLength = kPatternSize;
-    // As many patterns per write as the line moves in about 100 ms: a typed
-    // key waits for no more than that.
     const DWORD baud = recovery.saved.dcbKnown ? recovery.saved.dcb.BaudRate : 9600;
-    const int copies = static_cast<int>(baud / 100 / static_cast<DWORD>(g_program.testPatternLength));
-    writer.Start(handle, TestPattern(), g_program.testPatternLength, copies < 1 ? 1 : copies,
+    writer.Start(handle, TestPattern(), g_program.testPatternLength,
+                 PatternsPerWrite(baud, g_program.testPatternLength),
                  g_program.threadedIo != 0);
   }
   // Without a thread, the pass writes when the driver's queue is empty.
@@ -169,6 +168,8 @@ int ComPort::ServicePort() {
   reader.Pump();  // without a thread, the pass reads
   Drain();
   ReportReadFailure();
+  if (!capture.written) CloseCapture();
+  capture.written = 0;
   return 0;
 }
 

@@ -281,14 +281,14 @@ def pace(data, rate, fds, timeout):
     falls behind keeps its own backlog so the others stay on time; whatever a
     peer sends back (PuTTY answers ENQ and terminal queries) is read and
     counted, so its cable never fills up."""
-    slice_ = max(1, rate // 10)
+    slice_ = max(1, rate // 10) if rate > 0 else len(data)  # rate 0: all at once, as fast as each cable takes it
     pending = {fd: bytearray() for fd in fds}
     back = {fd: 0 for fd in fds}
     start = time.monotonic()
     n = 0
     for fd in fds:
         os.set_blocking(fd, False)
-    deadline = start + len(data) / rate + timeout
+    deadline = start + (len(data) / rate if rate > 0 else 0) + timeout
     while n * slice_ < len(data) or any(pending.values()):
         now = time.monotonic()
         if now > deadline:  # a peer stopped reading; its check will say so
@@ -376,6 +376,8 @@ def run_round_in(args, kind, peers, work, data, procs, res, mode, switch):
         rc, text = plixctl(work, "open", args.save, 5)
         if rc != 0 or not text.splitlines() or "terminals=1 " not in text:
             raise RuntimeError("COM5 did not open: " + text)
+        if args.window == "max":
+            plixctl(work, "maximize")
         _, size = plixctl(work, "size")
         for word in size.split():
             if word.startswith("lines=") and not args.rows:
@@ -485,7 +487,7 @@ def run_round_in(args, kind, peers, work, data, procs, res, mode, switch):
     tw = time.monotonic()
     late = {}
     while time.monotonic() < tw + args.timeout:
-        drain(fds, back, 0.1)
+        drain(fds, back, 0.1 if args.rate > 0 else 0.01)
         for p in peers:
             if p not in late and captured(p):
                 late[p] = time.monotonic() - t0
@@ -722,8 +724,14 @@ def main():
                     help="off and on, as --check, for the program's Log To File; its log file is "
                          "checked after each round. Not together with --check")
     ap.add_argument("--peers", default=",".join(PEERS), help="default " + ",".join(PEERS))
-    ap.add_argument("--window", choices=("normal", "min"), default="normal",
-                    help="min minimizes the program's window: nothing is drawn (to attribute cost)")
+    ap.add_argument("--window", choices=("normal", "min", "max"), default="normal",
+                    help="min minimizes the program's window: nothing is drawn (to attribute cost); "
+                         "max maximizes it")
+    ap.add_argument("--throughput", action="store_true",
+                    help="sustained MiB/s instead of CPU at a paced rate: the bytes go into each cable as "
+                         "fast as it takes them, one peer at a time (so that they do not share the cores), "
+                         "the program maximized with Check Test Data on; implies --rate 0 --data pattern "
+                         "--window max --bytes 32 MiB unless given")
     ap.add_argument("--save", type=int, choices=(0, 1), default=1,
                     help="0 turns the program's Save To Disk off (its capture is then not checked)")
     ap.add_argument("--rows", type=int, default=0, help="rows of PuTTY and xterm (default: the program's)")
@@ -732,7 +740,20 @@ def main():
     ap.add_argument("--perf", action="store_true", help="sample plix32.exe and wineserver with perf")
     ap.add_argument("--shots", action="store_true",
                     help="save each X screen at the end of a round (build/perf/peers/DATA/screen-*.png)")
+    given = set(a.split("=")[0] for a in sys.argv[1:])
     args = ap.parse_args()
+    if args.throughput:
+        args.rate = 0
+        if "--data" not in given:
+            args.data = "pattern"
+        if "--window" not in given:
+            args.window = "max"
+        if "--bytes" not in given:
+            args.bytes = 32 * MiB
+        if "--baseline" not in given:
+            args.baseline = 2
+        if "--peers" not in given:
+            args.peers = "program,putty,xterm"
     peers = [p for p in args.peers.split(",") if p]
     bad = [p for p in peers if p not in PEERS]
     kinds = [k for k in args.data.split(",") if k]
@@ -749,6 +770,8 @@ def main():
         load0 = f.read().split()[:3]
     results = []
     status = 0
+    if args.throughput:
+        return throughput(args, kinds, peers)
     for kind in kinds:
         data = make_data(kind, args.bytes)  # the same bytes for every round of a kind
         for i, mode in enumerate(modes or [None]):
@@ -786,6 +809,41 @@ def main():
     if modes and switch == "log":
         print("log file as expected after every round" if all(
             r["log_to_file"]["ok"] for r in results) else "LOG FILE WRONG IN SOME ROUND")
+    return status
+
+
+def throughput(args, kinds, peers):
+    """One round per peer and data kind, unpaced: MiB/s from the first byte
+    written until the capture holds them all, and the captures checked."""
+    status = 0
+    rates = {}
+    results = []
+    for kind in kinds:
+        data = make_data(kind, args.bytes)
+        for p in peers:
+            res = run_round(args, kind, [p], data, "on" if p == "program" else None, "%s-%s" % (kind, p))
+            res["round"] = "%s-%s" % (kind, p)
+            results.append(res)
+            d = res["peers"][p]
+            ok = d["check"][0] and d["captured_after_s"] is not None
+            if p == "program" and not res["check_test_data"]["ok"]:
+                ok = False
+            rate = args.bytes / MiB / d["captured_after_s"] if d["captured_after_s"] else 0.0
+            rates[(kind, p)] = rate
+            print("%-8s %-24s %8.2f MiB/s  %6.3f CPU s/MiB  capture %s%s" % (
+                kind, TITLES[p], rate, d["cpu"] / (args.bytes / MiB), "exact" if d["check"][0] else "WRONG: " + d["check"][1],
+                ("; Port Statistics: " + res["check_test_data"]["text"]) if p == "program" else ""), flush=True)
+            status |= 0 if ok else 1
+    with open(os.path.join(PERF_DIR, "peers", "throughput.json"), "w") as f:
+        json.dump({"rates": {"%s/%s" % k: v for k, v in rates.items()}, "rounds": results}, f, indent=1)
+    for kind in kinds:
+        others = [rates[(kind, p)] for p in peers if p != "program"]
+        if "program" in peers and others:
+            best = max(others)
+            mine = rates[(kind, "program")]
+            verdict = "holds" if mine >= 2 * best and mine >= 4 else "MISSED"
+            print("%s: program %.2f MiB/s, faster peer %.2f MiB/s, ratio %.1f; target at least 2x and 4 MiB/s: %s"
+                  % (kind, mine, best, mine / best if best else float("inf"), verdict))
     return status
 
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dialogs/dialogs.h"
+#include "dialogs/port_dialog.h"
 #include "fakedlg.h"
 #include "support.h"
 
@@ -29,6 +30,7 @@ class DialogTest : public FakeWinTest {
   }
   void TearDown() override {
     EXPECT_TRUE(fake::DialogViolations().empty()) << ::testing::PrintToString(fake::DialogViolations());
+    if (dialog != nullptr) UnbindDialog(dialog);  // as its WM_DESTROY would: no binding outlives the test
     port.reset();
     FakeWinTest::TearDown();
   }
@@ -36,6 +38,7 @@ class DialogTest : public FakeWinTest {
   // A fresh dialog with the template's controls, opened with WM_INITDIALOG
   // for dialogPort, as a terminal window opens it.
   HWND Open(DLGPROC proc, const Controls& controls) {
+    if (dialog != nullptr) UnbindDialog(dialog);  // the last one is gone
     this->proc = proc;
     dialog = fake::MakeDialog(controls);
     EXPECT_EQ(proc(dialog, WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(dialogPort)), FALSE);

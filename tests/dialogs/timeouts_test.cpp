@@ -36,7 +36,7 @@ TEST_F(TimeoutsTest, OpeningShowsTheMembersInRecordOrder) {
 }
 
 // The write fields reach the driver as typed; the read fields are kept and
-// shown again, while the driver keeps the reader's (a read that ends soon).
+// shown again, while the driver keeps the reader's.
 TEST_F(TimeoutsTest, OkReadsEachBoxIntoItsMember) {
   OpenOnDriverWith({MAXDWORD, 1, 22, 333, 4444});
   OpenDialog();
@@ -47,7 +47,7 @@ TEST_F(TimeoutsTest, OkReadsEachBoxIntoItsMember) {
   Press(IDOK);
   ASSERT_EQ(fake::CallsTo("SetCommTimeouts").size(), 1u);
   const COMMTIMEOUTS& t = device->timeouts;
-  EXPECT_EQ(t.ReadIntervalTimeout, 0u);
+  EXPECT_EQ(t.ReadIntervalTimeout, 0u);  // the reader's
   EXPECT_EQ(t.ReadTotalTimeoutMultiplier, 0u);
   EXPECT_EQ(t.ReadTotalTimeoutConstant, kReadSliceMs);
   EXPECT_EQ(t.WriteTotalTimeoutMultiplier, 32u);
@@ -58,6 +58,7 @@ TEST_F(TimeoutsTest, OkReadsEachBoxIntoItsMember) {
   EXPECT_EQ(Text(314), "22");
   EXPECT_EQ(Text(315), "32");
   EXPECT_EQ(Text(316), "4294967295");
+  Press(IDCANCEL);
 }
 
 TEST_F(TimeoutsTest, FailedCallsKeepTheProgramWideRecord) {

@@ -10,6 +10,7 @@
 //   plixctl command ID...    posts each menu command ID to the frame (for
 //                            example 213, Send Test Data), then answers boxes.
 //   plixctl boxes            answers the boxes showing now and prints them.
+//   plixctl maximize         maximizes the frame and every terminal window
 //   plixctl minimize         minimizes every terminal window (WM_SYSCOMMAND
 //                            SC_MINIMIZE), so that its client area is empty
 //                            and painting draws nothing (for measurements).
@@ -82,12 +83,18 @@ BOOL CALLBACK CountTerminal(HWND window, LPARAM count) {
   return TRUE;
 }
 
-BOOL CALLBACK MinimizeTerminal(HWND window, LPARAM count) {
+// Every terminal gets the system command (SC_MINIMIZE or SC_MAXIMIZE).
+struct SizeCommand {
+  WPARAM command;
+  int count;
+};
+BOOL CALLBACK SizeTerminal(HWND window, LPARAM request) {
   char cls[32] = {};
   GetClassNameA(window, cls, sizeof cls);
   if (std::strcmp(cls, "PlixDraw") != 0) return TRUE;
-  PostMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  ++*reinterpret_cast<int*>(count);
+  auto* r = reinterpret_cast<SizeCommand*>(request);
+  PostMessageA(window, WM_SYSCOMMAND, r->command, 0);
+  r->count++;
   return TRUE;
 }
 
@@ -227,7 +234,7 @@ int Quit() {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: plixctl open SAVE N... | command ID... | boxes | minimize | size | "
+    std::fprintf(stderr, "usage: plixctl open SAVE N... | command ID... | boxes | minimize | maximize | size | "
                  "dialog ID CAPTION ITEM... | status | quit\n");
     return 2;
   }
@@ -249,11 +256,12 @@ int main(int argc, char** argv) {
     std::printf("terminals=%d boxes=%d\n", Terminals(), boxCount);
     return 0;
   }
-  if (command == "minimize") {
-    int n = 0;
-    EnumChildWindows(frame, MinimizeTerminal, reinterpret_cast<LPARAM>(&n));
+  if (command == "minimize" || command == "maximize") {
+    SizeCommand request{command == "minimize" ? static_cast<WPARAM>(SC_MINIMIZE) : static_cast<WPARAM>(SC_MAXIMIZE), 0};
+    if (command == "maximize") PostMessageA(frame, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    EnumChildWindows(frame, SizeTerminal, reinterpret_cast<LPARAM>(&request));
     Settle(500, 5000);
-    std::printf("minimized=%d boxes=%d\n", n, boxCount);
+    std::printf("%sd=%d boxes=%d\n", command.c_str(), request.count, boxCount);
     return 0;
   }
   if (command == "size") {

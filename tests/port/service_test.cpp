@@ -150,6 +150,19 @@ TEST_F(ServiceTest, APassPaintsEachLineAtMostOnceAfterAllItsReads) {
   EXPECT_TRUE(fake::DrawsOf("Rectangle").empty());
 }
 
+// The fake line's 9600 baud moves less than 8 KiB in 100 ms: 8 patterns a write.
+const size_t kPatternsPerWrite = static_cast<size_t>(PatternsPerWrite(9600, 1155));
+
+TEST(PatternsPerWriteTest, AsManyAsTheLineMovesIn100MsAndNoFewerThanFill8KiB) {
+  const struct {
+    DWORD baud;
+    int length, patterns;
+  } cases[] = {{300, 1155, 8}, {9600, 1155, 8}, {115200, 1155, 8}, {921600, 1155, 8}, {3000000, 1155, 25},
+               {12000000, 1155, 103}, {9600, 8192, 1}, {9600, 100, 82}};
+  for (const auto& c : cases)
+    EXPECT_EQ(PatternsPerWrite(c.baud, c.length), c.patterns) << c.baud << " baud, " << c.length << " bytes";
+}
+
 TEST_F(ServiceTest, TheTestPatternIs42LinesOfGrowingLength) {
   g_program.sendTestData = 1;
   auto port = OpenWindowed("COM1");
@@ -158,7 +171,9 @@ TEST_F(ServiceTest, TheTestPatternIs42LinesOfGrowingLength) {
   std::string expected;
   for (size_t length = 5; length <= 46; length++) expected += letters.substr(0, length) + "\r\n";
   ASSERT_EQ(expected.size(), 1155u);
-  EXPECT_EQ(fake::FindDevice("COM1")->written, expected);
+  const std::string& written = fake::FindDevice("COM1")->written;
+  ASSERT_EQ(written.size(), kPatternsPerWrite * 1155u);  // whole patterns, back to back
+  for (size_t at = 0; at < written.size(); at += 1155) EXPECT_EQ(written.substr(at, 1155), expected);
   EXPECT_EQ(g_program.testPatternLength, 1155);
   EXPECT_EQ(expected.substr(0, 7), "abcde\r\n");
   EXPECT_EQ(expected.substr(1155 - 48), letters.substr(0, 46) + "\r\n");
@@ -172,15 +187,15 @@ TEST_F(ServiceTest, EachPortSendsThePatternWheneverItsOutputQueueIsEmpty) {
   busy.outQueue = 10;  // still sending
   Tick();
   Tick();
-  EXPECT_EQ(fake::FindDevice("COM1")->written.size(), 2 * 1155u);
+  EXPECT_EQ(fake::FindDevice("COM1")->written.size(), 2 * kPatternsPerWrite * 1155u);
   EXPECT_EQ(busy.written.size(), 0u);
   busy.outQueue = 0;
   Tick();
-  EXPECT_EQ(busy.written.size(), 1155u);
-  EXPECT_EQ(busy.written, fake::FindDevice("COM1")->written.substr(0, 1155));
+  EXPECT_EQ(busy.written.size(), kPatternsPerWrite * 1155u);
+  EXPECT_EQ(busy.written, fake::FindDevice("COM1")->written.substr(0, busy.written.size()));
   g_program.sendTestData = 0;
   Tick();
-  EXPECT_EQ(busy.written.size(), 1155u);
+  EXPECT_EQ(busy.written.size(), kPatternsPerWrite * 1155u);
 }
 
 TEST_F(ServiceTest, ThePatternWaitsWhileTheQueuesCannotBeRead) {
@@ -198,7 +213,7 @@ TEST_F(ServiceTest, ThePatternWaitsWhileTheQueuesCannotBeRead) {
   EXPECT_EQ(screen.find("<ERR", 1), std::string::npos);  // once, not per pass
 
   Tick();  // the driver answers again
-  EXPECT_EQ(device.written.size(), 1155u);
+  EXPECT_EQ(device.written.size(), kPatternsPerWrite * 1155u);
 }
 
 TEST_F(ServiceTest, CaptureFilesStayInTheCurrentDirectory) {
@@ -227,12 +242,10 @@ TEST_F(ServiceTest, ACaptureFileThatCannotBeWrittenIsReportedOnceUntilItWorksAga
   device.rx = "three";
   Tick();
   EXPECT_EQ(FileText("kOM3.txt"), "three");
-  // The file stays open while the switch is on; off, it is closed.
-  g_program.saveToDisk = 0;
+  // The file stays open while data comes; a pass with nothing to write closes it.
   Tick();
   ASSERT_EQ(unlink("kOM3.txt"), 0);
   ASSERT_EQ(mkdir("kOM3.txt", 0755), 0);
-  g_program.saveToDisk = 1;
   device.rx = "four";
   Tick();
   EXPECT_EQ(Screen(*port), "one<Save To Disk failed: kOM3.txt>twothreefour<Save To Disk failed: kOM3.txt>");
