@@ -85,15 +85,27 @@ TEST_F(ServiceTest, ReceivedBytesReachTheScreenWithTheirMarkers) {
   EXPECT_EQ(port->needsRepaint, 0);  // painted and cleared
 }
 
-TEST_F(ServiceTest, AFailedReadIsNotedOnScreenAndNothingIsSaved) {
+// A refused read: one box and one notice until a read works again, reading
+// started again a second later, and then what waited comes in whole.
+TEST_F(ServiceTest, AFailedReadIsNotedOnceAndReadingResumesASecondLater) {
   g_program.saveToDisk = 1;
   auto port = OpenWindowed("COM1");
-  fake::FindDevice("COM1")->rx = "lost";
+  fake::FindDevice("COM1")->rx = "kept";
   fake::FailNext("ReadFile", ERROR_GEN_FAILURE);
   Tick();
   EXPECT_EQ(fake::BoxTexts(), std::vector<std::string>{"Error On Read!: 31 ,Wanted: 65536"});
   EXPECT_EQ(Screen(*port), "Error reading data");
   EXPECT_EQ(access("kOM1.txt", F_OK), -1);
+
+  for (int pass = 0; pass < 9; pass++) Tick();  // 900 ms: not yet
+  EXPECT_EQ(Screen(*port), "Error reading data");
+  fake::FailNext("ReadFile", ERROR_GEN_FAILURE);
+  Tick();  // a second: tried again, refused again, no second box
+  EXPECT_EQ(fake::BoxTexts().size(), 1u);
+  for (int pass = 0; pass < 10; pass++) Tick();
+  EXPECT_EQ(Screen(*port), "Error reading datakept");
+  EXPECT_EQ(FileText("kOM1.txt"), "kept");
+  EXPECT_EQ(port->stats.failedReads, 2u);
 }
 
 TEST_F(ServiceTest, APassThatChangesNothingPaintsNothing) {

@@ -275,3 +275,43 @@ TEST_F(PaintTest, DumpRowsAreDrawnInTheFixedPitchFontAndOtherRowsInTheRowFont) {
 }
 
 }  // namespace
+
+namespace {
+
+// However often the data path says the screen changed, the window paints at
+// most once a frame: the first change at once, the ones inside the frame at
+// its end, by the frame timer, together.
+TEST_F(PaintTest, ChangesInsideAFramePaintOnceAtItsEnd) {
+  view_->Resize(200);
+  fake::SetTickCount(1000);
+  port_.AddText("a", 0);
+  view_->PortChanged(port_);
+  EXPECT_EQ(TextByLine(), (std::map<int, std::string>{{13, "a"}}));
+
+  fake::Draws().clear();
+  fake::Calls().clear();
+  fake::SetTickCount(1010);
+  port_.AddText("b", 0);
+  view_->PortChanged(port_);
+  fake::SetTickCount(1020);
+  port_.AddText("c", 0);
+  view_->PortChanged(port_);
+  EXPECT_TRUE(fake::Draws().empty());
+  const auto timers = fake::CallsTo("SetTimer");
+  ASSERT_EQ(timers.size(), 1u);  // one timer for the frame, whatever came after
+  EXPECT_EQ(timers[0].args, (std::vector<uint64_t>{reinterpret_cast<uintptr_t>(kWindow), kFrameTimer, kFrameMs - 10}));
+
+  fake::SetTickCount(1033);
+  view_->FrameDue(port_);
+  EXPECT_EQ(TextByLine(), (std::map<int, std::string>{{13, "abc"}}));
+  EXPECT_EQ(fake::CallsTo("KillTimer").size(), 1u);
+
+  // A change a frame or more after the last paint is painted at once again.
+  fake::Draws().clear();
+  fake::SetTickCount(1033 + kFrameMs);
+  port_.AddText("d", 0);
+  view_->PortChanged(port_);
+  EXPECT_EQ(TextByLine(), (std::map<int, std::string>{{13, "abcd"}}));
+}
+
+}  // namespace
