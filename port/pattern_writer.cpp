@@ -18,69 +18,39 @@ void PatternWriter::Start(HANDLE device, const char* pattern, int length, int co
   Stop();
   block_.clear();
   for (int i = 0; i < copies; i++) block_.insert(block_.end(), pattern, pattern + length);
-  length_ = length;
-  device_ = device;
-  record_ = OVERLAPPED{};
-  record_.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  stopEvent_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  failed_.store(false);
-  if (threaded) thread_ = std::thread([this] {
-      while (!stopping_.load() && Cycle(kWriteWaitMs)) {
-      }
-    });
-}
-
-void PatternWriter::Stop() {
-  if (device_ == nullptr) return;
-  if (thread_.joinable()) {
-    stopping_.store(true);
-    SetEvent(stopEvent_);
-    CancelIoEx(device_, &record_);
-    thread_.join();
-  }
-  for (HANDLE event : {record_.hEvent, stopEvent_})
-    if (event != nullptr) CloseHandle(event);
-  record_.hEvent = stopEvent_ = nullptr;
-  device_ = nullptr;
-  stopping_.store(false);
+  failure_.Clear();
+  io_.Start(device, threaded, [this] { return Cycle(); });
 }
 
 void PatternWriter::Pump() {
-  if (device_ != nullptr && !thread_.joinable() && !failed_.load()) Cycle(0);
-}
-
-WriteFailure PatternWriter::TakeFailure() {
-  if (!failed_.load(std::memory_order_acquire)) return WriteFailure{};
-  WriteFailure failure = failure_;
-  failed_.store(false);
-  return failure;
+  if (io_.Running() && !io_.Threaded() && !failure_.Pending()) Cycle();
 }
 
 bool PatternWriter::Fail(WriteFailure::Kind kind, DWORD error) {
-  failure_ = WriteFailure{kind, error};
-  failed_.store(true, std::memory_order_release);
+  failure_.Put(WriteFailure{kind, error});
   return false;
 }
 
-bool PatternWriter::Cycle(DWORD waitMs) {
+bool PatternWriter::Cycle() {
+  HANDLE device = io_.device();
+  OVERLAPPED* record = io_.record();
   DWORD written = 0;
-  const DWORD size = static_cast<DWORD>(block_.size());
-  if (WriteFile(device_, block_.data(), size, &written, &record_)) {
+  if (WriteFile(device, block_.data(), static_cast<DWORD>(block_.size()), &written, record)) {
     sent_.fetch_add(written);
     return true;
   }
-  DWORD error = GetLastError();
+  const DWORD error = GetLastError();
   if (error != ERROR_IO_PENDING) return Fail(WriteFailure::kRefused, error);
-  HANDLE waits[2] = {record_.hEvent, stopEvent_};
-  const DWORD wait = WaitForMultipleObjects(2, waits, FALSE, waitMs);
+  // Without a thread a write not done at once is cancelled; what it moved counts.
+  const DWORD wait = io_.Threaded() ? io_.WaitForOperation(kWriteWaitMs) : WaitForSingleObject(record->hEvent, 0);
   if (wait != WAIT_OBJECT_0) {
-    sent_.fetch_add(CancelAndCollect(device_, &record_));
-    if (wait == WAIT_OBJECT_0 + 1) return false;  // stopping
-    // Without a thread the next pass sees it out; with one, a write that
-    // does not end for seconds is reported as a stuck write always was.
-    return waitMs == 0 ? true : Fail(WriteFailure::kTimedOut, wait);
+    sent_.fetch_add(CancelAndCollect(device, record));
+    if (!io_.Threaded()) return true;
+    if (wait == IoThread::kStopping) return false;
+    // A write that does not end for seconds is reported as a stuck write always was.
+    return Fail(WriteFailure::kTimedOut, wait);
   }
-  if (!GetOverlappedResult(device_, &record_, &written, FALSE)) {
+  if (!GetOverlappedResult(device, record, &written, FALSE)) {
     sent_.fetch_add(written);
     return Fail(WriteFailure::kFailed, GetLastError());
   }

@@ -6,8 +6,9 @@
 
 #include <atomic>
 #include <cstdint>
-#include <thread>
 #include <vector>
+
+#include "port/io_thread.h"
 
 // What stopped the writer, for the window's thread to report with the boxes
 // a single write has always had.
@@ -24,37 +25,25 @@ int PatternsPerWrite(DWORD baud, int length);
 
 class PatternWriter {
  public:
-  PatternWriter() = default;
-  ~PatternWriter() { Stop(); }
-  PatternWriter(const PatternWriter&) = delete;
-  PatternWriter& operator=(const PatternWriter&) = delete;
-
   // Writes `copies` patterns per write until stopped: on its own thread when
   // `threaded`, else one write per Pump.
   void Start(HANDLE device, const char* pattern, int length, int copies, bool threaded);
   // Cancels the write in flight (what it moved is counted) and ends the thread.
-  void Stop();
-  bool Running() const { return device_ != nullptr; }
+  void Stop() { io_.Stop(); }
+  bool Running() const { return io_.Running(); }
   // Without a thread: one write, seen to its end.
   void Pump();
 
   // Bytes the driver took since the last call.
   uint64_t TakeSent() { return sent_.exchange(0); }
-  int PatternLength() const { return length_; }
-  WriteFailure TakeFailure();
+  WriteFailure TakeFailure() { return failure_.Take(); }
 
  private:
-  bool Cycle(DWORD waitMs);
+  bool Cycle();
   bool Fail(WriteFailure::Kind kind, DWORD error);
 
   std::vector<char> block_;  // the patterns of one write; not touched while a write is out
-  int length_ = 0;
-  HANDLE device_ = nullptr;
-  OVERLAPPED record_{};
-  HANDLE stopEvent_ = nullptr;
-  std::thread thread_;
-  std::atomic<bool> stopping_{false};
   std::atomic<uint64_t> sent_{0};
-  std::atomic<bool> failed_{false};
-  WriteFailure failure_;  // written before failed_ is set
+  FailureSlot<WriteFailure> failure_;
+  IoThread io_;  // declared last: stopped (by its destructor) before the block goes
 };

@@ -6,10 +6,9 @@
 #include <windows.h>
 
 #include <atomic>
-#include <memory>
-#include <thread>
 
 #include "core/byte_ring.h"
+#include "port/io_thread.h"
 
 constexpr DWORD kReadBlock = 64 * 1024;       // most bytes one read asks for
 constexpr size_t kRingBytes = 4 * 1024 * 1024;  // about a second at 4 MiB/s
@@ -26,19 +25,14 @@ struct ReadFailure {
 
 class PortReader {
  public:
-  PortReader() = default;
-  ~PortReader() { Stop(); }
-  PortReader(const PortReader&) = delete;
-  PortReader& operator=(const PortReader&) = delete;
-
   // Reads `device` from now on: on a thread of its own when `threaded`, else
   // only when Pump is called. `notify` gets `message` posted whenever bytes
   // arrive that the window's thread has not yet been told of, and when the
   // reader stops by itself.
   void Start(HANDLE device, bool threaded, HWND notify, UINT message);
   // Ends the read in flight (its bytes are kept) and the thread. Safe to repeat.
-  void Stop();
-  bool Running() const { return device_ != nullptr; }
+  void Stop() { io_.Stop(); }
+  bool Running() const { return io_.Running(); }
 
   // Without a thread: reads until the driver has nothing more (or the ring is full).
   void Pump();
@@ -47,24 +41,18 @@ class PortReader {
   // The window's thread has been told and takes the bytes now: the next arrival tells it again.
   void Heard() { told_.store(false, std::memory_order_release); }
   // The failure that stopped the reader, once; then the reader may be started again.
-  ReadFailure TakeFailure();
+  ReadFailure TakeFailure() { return failure_.Take(); }
 
  private:
   // One read into the ring; false once the reader must stop.
   bool Cycle();
-  void Loop();
+  bool Fail(DWORD error, bool afterPending);
   void Tell();
 
   ByteRing ring_{kRingBytes};
-  HANDLE device_ = nullptr;
-  OVERLAPPED record_{};
-  HANDLE stopEvent_ = nullptr;
-  bool threaded_ = false;
-  std::thread thread_;
-  std::atomic<bool> stopping_{false};
+  IoThread io_;  // declared after the ring: stopped (by its destructor) before the ring goes
   std::atomic<bool> told_{false};
-  std::atomic<bool> failed_{false};
-  ReadFailure failure_;  // written by the reader before failed_ is set
+  FailureSlot<ReadFailure> failure_;
   HWND notify_ = nullptr;
   UINT message_ = 0;
 };

@@ -1,0 +1,65 @@
+// What the reader and the pattern writer share: one overlapped operation at a
+// time on a device, on a thread of its own until stopped (or, without a
+// thread, only when asked), and a failure handed once to the window's thread.
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+class IoThread {
+ public:
+  IoThread() = default;
+  ~IoThread() { Stop(); }
+  IoThread(const IoThread&) = delete;
+  IoThread& operator=(const IoThread&) = delete;
+
+  // Makes the record and the stop event for `device`; with `threaded`, runs
+  // `step` on a new thread until it returns false or Stop is called.
+  void Start(HANDLE device, bool threaded, std::function<bool()> step);
+  // Ends the operation in flight (the step collects what it moved) and the
+  // thread, then closes the events. Safe to repeat.
+  void Stop();
+  bool Running() const { return device_ != nullptr; }
+  bool Threaded() const { return threaded_; }
+
+  HANDLE device() const { return device_; }
+  OVERLAPPED* record() { return &record_; }
+  // Waits on the operation's event and the stop event: WAIT_OBJECT_0 when the
+  // operation ended, kStopping when Stop was called, else the wait's result.
+  static constexpr DWORD kStopping = WAIT_OBJECT_0 + 1;
+  DWORD WaitForOperation(DWORD milliseconds);
+  // A pause that Stop cuts short.
+  void Pause(DWORD milliseconds) { WaitForSingleObject(stopEvent_, milliseconds); }
+
+ private:
+  HANDLE device_ = nullptr;
+  OVERLAPPED record_{};
+  HANDLE stopEvent_ = nullptr;
+  bool threaded_ = false;  // set before the thread starts: the thread reads it too
+  std::thread thread_;
+  std::atomic<bool> stopping_{false};
+};
+
+// A failure the thread reports, taken once by the window's thread.
+template <typename Failure>
+class FailureSlot {
+ public:
+  void Put(const Failure& failure) {
+    value_ = failure;
+    set_.store(true, std::memory_order_release);
+  }
+  bool Pending() const { return set_.load(std::memory_order_acquire); }
+  Failure Take() {
+    if (!Pending()) return Failure{};
+    Failure failure = value_;
+    set_.store(false);
+    return failure;
+  }
+  void Clear() { set_.store(false); }
+
+ private:
+  Failure value_{};  // written before set_
+  std::atomic<bool> set_{false};
+};
