@@ -6,6 +6,7 @@ void PortReader::Start(HANDLE device, bool threaded, HWND notify, UINT message) 
   notify_ = notify;
   message_ = message;
   failure_.Clear();
+  quietReads_ = 0;
   io_.Start(device, threaded, [this] { return Cycle(); });
 }
 
@@ -38,6 +39,16 @@ bool PortReader::Cycle() {
   }
   if (room > kReadBlock) room = kReadBlock;
   HANDLE device = io_.device();
+  if (threaded && quietReads_ >= kQuietReads) {
+    io_.Pause(kQuietPauseMs);
+    DWORD errors = 0;
+    COMSTAT stat = {};
+    // A question that fails is no answer: the read then tells.
+    if (ClearCommError(device, &errors, &stat)) {
+      if (errors != 0) lineErrors_.fetch_or(errors);
+      if (stat.cbInQue == 0) return true;
+    }
+  }
   OVERLAPPED* record = io_.record();
   DWORD got = 0;
   bool waited = false;
@@ -67,9 +78,11 @@ bool PortReader::Cycle() {
   if (got > 0) {
     ring_.Commit(got);
     Tell();
-  } else if (!waited && threaded) {
+    quietReads_ = 0;
+  } else if (threaded) {
     // A driver that answers at once with nothing would have the thread spin.
-    io_.Pause(kReadSliceMs);
+    if (!waited) io_.Pause(kReadSliceMs);
+    if (quietReads_ < kQuietReads) quietReads_++;
   }
   return true;
 }

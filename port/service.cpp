@@ -69,7 +69,6 @@ void ComPort::Drain() {
   EndCheckPass();
 }
 
-
 // A reader stopped by a failure is reported here, at the end of a pass,
 // where a box may be shown; it is started again a second later: a driver
 // that refuses every read gets one box, not one per read.

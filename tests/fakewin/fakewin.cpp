@@ -706,6 +706,7 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID 
 }
 
 BOOL ClearCommError(HANDLE file, LPDWORD errors, LPCOMSTAT stat) {
+  std::lock_guard<std::recursive_mutex> lock(fake::Mutex());  // a quiet reader asks too
   Record("ClearCommError", file, {U(errors), U(stat)});
   Device* d = DeviceOf(file);
   if (DWORD e = DeadError(file, d)) return Fail(e);
