@@ -392,7 +392,13 @@ def run_round_in(args, kind, peers, work, data, procs, res, mode, switch):
                 raise RuntimeError(title + " was not switched on: " + text)
         if mode is not None and switch == "check":
             # The status bar shows the check's figures only while it is on.
-            rc, bar = plixctl(work, "status")
+            # The bar follows on the next timer tick.
+            deadline = time.monotonic() + 3
+            while True:
+                rc, bar = plixctl(work, "status")
+                if (rc == 0 and ("checked " in bar) == (mode == "on")) or time.monotonic() > deadline:
+                    break
+                time.sleep(0.2)
             if rc != 0 or ("checked " in bar) != (mode == "on"):
                 raise RuntimeError("the status bar does not show the check %s: %s" % (mode, bar))
             res["status_bar_before"] = bar.strip()
