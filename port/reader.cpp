@@ -39,16 +39,7 @@ bool PortReader::Cycle() {
   }
   if (room > kReadBlock) room = kReadBlock;
   HANDLE device = io_.device();
-  if (threaded && quietReads_ >= kQuietReads) {
-    io_.Pause(kQuietPauseMs);
-    DWORD errors = 0;
-    COMSTAT stat = {};
-    // A question that fails is no answer: the read then tells.
-    if (ClearCommError(device, &errors, &stat)) {
-      if (errors != 0) lineErrors_.fetch_or(errors);
-      if (stat.cbInQue == 0) return true;
-    }
-  }
+  if (threaded && quietReads_ >= kQuietReads) io_.Pause(kQuietPauseMs);
   OVERLAPPED* record = io_.record();
   DWORD got = 0;
   bool waited = false;
@@ -56,14 +47,19 @@ bool PortReader::Cycle() {
     DWORD error = GetLastError();
     if (error != ERROR_IO_PENDING) return Fail(error, false);
     waited = true;
-    // Without a thread, only what has come by now.
-    const bool ended = threaded ? io_.WaitForOperation(INFINITE) == WAIT_OBJECT_0
-                                : WaitForSingleObject(record->hEvent, 0) == WAIT_OBJECT_0;
-    if (!ended) {
-      // Stopping (or nothing more now): what the read took is kept.
+    // Without a thread, only what has come by now. With one, no longer than
+    // a few time-outs: under Wine a read issued while bytes already wait
+    // can lose its time-out and wait for its whole block, which at the end
+    // of a stream never comes. A read ended that way keeps what it took.
+    const DWORD wait = threaded ? io_.WaitForOperation(kReadWaitMs) : WaitForSingleObject(record->hEvent, 0);
+    if (wait != WAIT_OBJECT_0) {
       got = CancelAndCollect(device, record);
-      if (got > 0) ring_.Commit(got);
-      return false;
+      if (got > 0) {
+        ring_.Commit(got);
+        Tell();
+        quietReads_ = 0;
+      }
+      return threaded && wait != IoThread::kStopping;
     }
     if (!GetOverlappedResult(device, record, &got, FALSE)) {
       error = GetLastError();

@@ -16,11 +16,14 @@ constexpr size_t kRingBytes = 4 * 1024 * 1024;  // about a second at 4 MiB/s
 // began, or when its block is full. Short enough that a lone byte shows at
 // once, long enough that a busy line fills whole blocks.
 constexpr DWORD kReadSliceMs = 20;
-// A line quiet for this many reads in a row is no longer read: every
-// kQuietPauseMs the reader asks the driver whether bytes wait (ClearCommError,
-// one call where a read costs several) and reads again when some do. Eight
-// idle ports would otherwise cost 400 reads a second. The first bytes after a
-// quiet spell wait in the driver no longer than the old poll's tick.
+// The longest the reader waits for a read it gave kReadSliceMs.
+constexpr DWORD kReadWaitMs = 5 * kReadSliceMs;
+// A line quiet for this many reads in a row is read only every kQuietPauseMs
+// more: eight idle ports would otherwise cost 400 reads a second. The first
+// bytes after a quiet spell wait in the driver no longer than the old poll's
+// tick. (Asking the driver with ClearCommError instead of reading, which is
+// cheaper, left the last bytes of a paced stream unread now and then under
+// Wine: every quiet port still reads.)
 constexpr int kQuietReads = 10;
 constexpr DWORD kQuietPauseMs = 100;
 
@@ -49,8 +52,6 @@ class PortReader {
   void Heard() { told_.store(false, std::memory_order_release); }
   // The failure that stopped the reader, once; then the reader may be started again.
   ReadFailure TakeFailure() { return failure_.Take(); }
-  // Line errors that the quiet reader's question cleared, for the pass to show.
-  DWORD TakeLineErrors() { return lineErrors_.exchange(0); }
 
  private:
   // One read into the ring; false once the reader must stop.
@@ -65,5 +66,4 @@ class PortReader {
   HWND notify_ = nullptr;
   UINT message_ = 0;
   int quietReads_ = 0;  // empty reads in a row (the reader's own)
-  std::atomic<DWORD> lineErrors_{0};
 };

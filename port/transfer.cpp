@@ -107,7 +107,6 @@ int ComPort::QueueStatus(DWORD* outCount, DWORD* inCount) {
     return 1;
   }
   queueStatusFailed = 0;
-  errors |= reader.TakeLineErrors();  // what the quiet reader's own question cleared
   if (stat.cbInQue > stats.highestInQueue) stats.highestInQueue = stat.cbInQue;
   if (errors != 0) ShowLineErrors(errors);
   *outCount = stat.cbOutQue;

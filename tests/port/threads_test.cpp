@@ -58,36 +58,6 @@ TEST_F(ThreadsTest, TheReaderHandsEveryByteOverOnceInOrderAndStopsCleanly) {
   EXPECT_EQ(fake::OutstandingCount(), 0);
 }
 
-// A quiet line is no longer read, only asked every 100 ms whether bytes
-// wait: the line errors that question clears reach the screen through the
-// pass, and bytes that come are read again.
-TEST_F(ThreadsTest, AQuietReaderAsksInsteadOfReadingAndKeepsTheLineErrorsItClears) {
-  port->reader.Start(port->handle, true, reinterpret_cast<HWND>(0xF00), kPortDataMessage);
-  auto questions = [&] {
-    std::lock_guard<std::recursive_mutex> lock(fake::Mutex());
-    return fake::CallsTo("ClearCommError").size();
-  };
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (questions() == 0 && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_GT(questions(), 0u) << "the quiet reader never asked";
-  {
-    std::lock_guard<std::recursive_mutex> lock(fake::Mutex());
-    device->lineErrors = CE_FRAME;
-    device->rx = "after the quiet";
-  }
-  while (port->stats.bytesReceived < 15 && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    port->Drain();
-  }
-  port->reader.Stop();
-  DWORD out = 0, in = 0;
-  ASSERT_EQ(port->QueueStatus(&out, &in), 0);
-  std::string screen;
-  for (int age = kScreenRows - 1; age >= 0; age--) screen += port->screen.Row(age).text;
-  EXPECT_EQ(screen, "after the quiet<ERR:FRAME ");
-}
-
 // The writer keeps writes going back to back until stopped; what it reports
 // sent is what the device took, and the device took whole patterns in order
 // (but for the one the stop cut short).
