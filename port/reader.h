@@ -21,9 +21,7 @@ constexpr DWORD kReadWaitMs = 5 * kReadSliceMs;
 // A line quiet for this many reads in a row is read only every kQuietPauseMs
 // more: eight idle ports would otherwise cost 400 reads a second. The first
 // bytes after a quiet spell wait in the driver no longer than the old poll's
-// tick. (Asking the driver with ClearCommError instead of reading, which is
-// cheaper, left the last bytes of a paced stream unread now and then under
-// Wine: every quiet port still reads.)
+// tick.
 constexpr int kQuietReads = 10;
 constexpr DWORD kQuietPauseMs = 100;
 
