@@ -9,9 +9,12 @@ void IoThread::Start(HANDLE device, bool threaded, std::function<bool()> step) {
   record_.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   stopEvent_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   threaded_ = threaded;
+  ending_.store(false);
+  ended_.store(false);
   if (threaded) thread_ = std::thread([this, step = std::move(step)] {
-      while (!stopping_.load() && step()) {
+      while (!stopping_.load() && !ending_.load() && step()) {
       }
+      ended_.store(true);
     });
 }
 

@@ -23,6 +23,11 @@ class IoThread {
   void Stop();
   bool Running() const { return device_ != nullptr; }
   bool Threaded() const { return threaded_; }
+  // Asks the thread to end after the operation in flight, which is not cut
+  // short; Ended says when it has (Stop then returns at once).
+  void AskToEnd() { ending_.store(true); }
+  bool Ended() const { return !threaded_ || ended_.load(); }
+  bool Ending() const { return ending_.load(); }
 
   HANDLE device() const { return device_; }
   OVERLAPPED* record() { return &record_; }
@@ -40,6 +45,8 @@ class IoThread {
   bool threaded_ = false;  // set before the thread starts: the thread reads it too
   std::thread thread_;
   std::atomic<bool> stopping_{false};
+  std::atomic<bool> ending_{false};
+  std::atomic<bool> ended_{false};
 };
 
 // A failure the thread reports, taken once by the window's thread.

@@ -30,6 +30,15 @@ class PatternWriter {
   void Start(HANDLE device, const char* pattern, int length, int copies, bool threaded);
   // Cancels the write in flight (what it moved is counted) and ends the thread.
   void Stop() { io_.Stop(); }
+  // The switch went off: ends after the write in flight, so that the line
+  // carries whole patterns only; true once it has ended (and is stopped).
+  bool Finishing() const { return io_.Running() && io_.Ending(); }
+  bool Finish() {
+    io_.AskToEnd();
+    if (!io_.Ended()) return false;
+    io_.Stop();
+    return true;
+  }
   bool Running() const { return io_.Running(); }
   // Without a thread: one write, seen to its end.
   void Pump();

@@ -102,9 +102,11 @@ void ComPort::StartReaderIfDue() {
 // the boxes a single write always had.
 void ComPort::ServiceTestData(bool outputEmpty, bool queuesKnown) {
   const bool wanted = g_program.sendTestData && queuesKnown && !Lost() && !closePending;
+  // Off: the writer ends after its write in flight; one cut short would put a
+  // broken pattern on the line. On again meanwhile: a new writer once it has.
   if (!wanted) {
-    writer.Stop();
-  } else if (!writer.Running()) {
+    if (writer.Running()) writer.Finish();
+  } else if (!writer.Running() || (writer.Finishing() && writer.Finish())) {
     if (g_program.testPatternLength == 0) g_program.testPatternLength = kPatternSize;
     const DWORD baud = recovery.saved.dcbKnown ? recovery.saved.dcb.BaudRate : 9600;
     writer.Start(handle, TestPattern(), g_program.testPatternLength,
