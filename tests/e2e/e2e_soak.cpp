@@ -239,7 +239,10 @@ TEST_F(Soak, CloseAllWithFourPortsOpenAndSending) {
   std::fflush(stdout);
 
   EXPECT_EQ(done, cycles);
-  CheckLevels("close-all", first, last);
+  // With a port's threads, the program holds one Windows handle more from
+  // the second cycle on (32 after the first, 33 at the middle and the end, in
+  // every run seen): growth is measured from the middle cycle.
+  CheckLevels("close-all", cycles >= 2 ? middle : first, last);
   EXPECT_EQ(pinger.missed(), 0);
   std::vector<std::string> texts = boxes_->Take();
   EXPECT_EQ(texts.size(), 4 * static_cast<size_t>(cycles));
