@@ -178,12 +178,12 @@ TEST_F(Check, TheStatusBarFollowsTheActiveTerminal) {
     return at == std::string::npos ? std::string("?") : text.substr(at + 9, text.find(' ', at + 9) - at - 9);
   };
   std::string before[2];
-  for (std::string now[2];; before[0] = now[0], before[1] = now[1]) {
-    Sleep(500);
-    now[0] = received(first, port_);
-    now[1] = received(second, far_);
-    if (now[0] == before[0] && now[1] == before[1]) break;
-  }
+  ASSERT_TRUE(WaitUntilSteady(
+      [&] {
+        before[0] = received(first, port_), before[1] = received(second, far_);
+        return before[0] + " " + before[1];
+      },
+      500, 15000));
   activate(first);
   EXPECT_TRUE(WaitUntil([&] { return StatusText().rfind(port_ + " ", 0) == 0; }, 3000)) << StatusText();
   EXPECT_EQ(StatusText().find("checked"), std::string::npos);  // the check is off

@@ -25,6 +25,21 @@ bool WaitUntil(F done, DWORD milliseconds) {
   }
 }
 
+// Polls `read` until what it gives has not changed for `quiet` ms: true then,
+// false if it still changes at the deadline.
+template <typename F>
+bool WaitUntilSteady(F read, DWORD quiet, DWORD milliseconds) {
+  auto last = read();
+  DWORD since = GetTickCount();
+  return WaitUntil(
+      [&] {
+        auto now = read();
+        if (now != last) last = now, since = GetTickCount();
+        return GetTickCount() - since >= quiet;
+      },
+      milliseconds);
+}
+
 class PlixApp {
  public:
   PlixApp() = default;
