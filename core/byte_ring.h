@@ -49,6 +49,7 @@ class ByteRing {
  private:
   const size_t capacity_;
   std::unique_ptr<char[]> bytes_;
-  std::atomic<uint64_t> head_{0};  // bytes ever written
-  std::atomic<uint64_t> tail_{0};  // bytes ever released
+  // Each position has one owner that stores it; the other side only loads it.
+  std::atomic<uint64_t> head_{0};  // bytes ever written: the writer's (the reader thread)
+  std::atomic<uint64_t> tail_{0};  // bytes ever released: the reader's (the window's thread)
 };

@@ -39,14 +39,18 @@ class IoThread {
   void Pause(DWORD milliseconds) { WaitForSingleObject(stopEvent_, milliseconds); }
 
  private:
+  // Who touches what: the window's thread owns every field and sets all but
+  // the atomics only while no thread runs (in Start before it begins, in Stop
+  // after the join). The thread reads device_, record_, stopEvent_ and
+  // threaded_, and has record_ to itself while it runs.
   HANDLE device_ = nullptr;
   OVERLAPPED record_{};
   HANDLE stopEvent_ = nullptr;
-  bool threaded_ = false;  // set before the thread starts: the thread reads it too
+  bool threaded_ = false;
   std::thread thread_;
-  std::atomic<bool> stopping_{false};
-  std::atomic<bool> ending_{false};
-  std::atomic<bool> ended_{false};
+  std::atomic<bool> stopping_{false};  // stored by the window's thread (Stop), loaded by the thread
+  std::atomic<bool> ending_{false};    // stored by the window's thread (AskToEnd), loaded by the thread
+  std::atomic<bool> ended_{false};     // stored by the thread as it ends, loaded by the window's thread
 };
 
 // A failure the thread reports, taken once by the window's thread.
@@ -67,6 +71,8 @@ class FailureSlot {
   void Clear() { set_.store(false); }
 
  private:
-  Failure value_{};  // written before set_
+  // The thread writes value_ only while set_ is false and then stores true;
+  // the window's thread reads value_ only after loading true, then stores false.
+  Failure value_{};
   std::atomic<bool> set_{false};
 };

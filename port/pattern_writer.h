@@ -51,7 +51,10 @@ class PatternWriter {
   bool Cycle();
   bool Fail(WriteFailure::Kind kind, DWORD error);
 
-  std::vector<char> block_;  // the patterns of one write; not touched while a write is out
+  // block_ is filled by Start before the thread begins and only read after.
+  // Shared without a lock: sent_ (the thread adds, the window's thread takes
+  // and zeroes in one exchange) and failure_ (FailureSlot).
+  std::vector<char> block_;
   std::atomic<uint64_t> sent_{0};
   FailureSlot<WriteFailure> failure_;
   IoThread io_;  // declared last: stopped (by its destructor) before the block goes

@@ -57,11 +57,15 @@ class PortReader {
   bool Fail(DWORD error, bool afterPending);
   void Tell();
 
+  // Shared with the window's thread, each without a lock: the ring (see
+  // ByteRing: one owner per position), told_ (stored true by the thread when
+  // it posts, false by the window's thread in Heard), failure_ (FailureSlot).
   ByteRing ring_{kRingBytes};
   IoThread io_;  // declared after the ring: stopped (by its destructor) before the ring goes
   std::atomic<bool> told_{false};
   FailureSlot<ReadFailure> failure_;
+  // Set by Start before the thread begins; only read afterwards.
   HWND notify_ = nullptr;
   UINT message_ = 0;
-  int quietReads_ = 0;  // empty reads in a row (the reader's own)
+  int quietReads_ = 0;  // empty reads in a row: the thread's own once it runs
 };

@@ -59,8 +59,11 @@ struct Op {
 
 void Reset();
 
-// Held by every fake call a reader thread makes; a test that changes a
-// device while such a thread runs holds it too.
+// The fake layer's one lock: it guards the devices, their operations, the
+// events and the posted messages, which a reader or writer thread reaches
+// through the calls it makes (ReadFile, WriteFile, GetOverlappedResult,
+// CancelIoEx, the event calls, ClearCommError, PostMessageA), each of which
+// holds it. A test that changes a device while such a thread runs holds it too.
 std::recursive_mutex& Mutex();
 // Waits take real time (polled), for tests that run the program's threads.
 void SetRealWaits(bool on);
