@@ -92,7 +92,13 @@ TEST_F(Check, FindsTheFaultsPutIntoAThousandPatterns) {
   };
   size_t from = 0;
   for (const auto& stage : stages) {
-    ASSERT_TRUE(cable.WriteAll(sent.substr(from, stage.upTo - from), 10000)) << "the cable stopped taking bytes";
+    if (!cable.WriteAll(sent.substr(from, stage.upTo - from), 10000)) {
+      // Who stopped: the program's count says whether its reader took what came.
+      Figures f{};
+      ReadStatistics(&f);
+      FAIL() << "the cable stopped taking bytes in the stage up to " << stage.upTo << "; the program received "
+             << f.received << "; its screen: " << app_.Screen(terminal);
+    }
     from = stage.upTo;
     if (stage.notice != nullptr) {
       EXPECT_TRUE(app_.WaitForScreen(terminal, stage.notice, 10000)) << app_.Screen(terminal);
