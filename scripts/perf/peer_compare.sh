@@ -7,7 +7,10 @@
 # to both runs. The program's figure counts its Xvfb too (the drawing), as
 # peers.sh does.
 #
-#   scripts/perf/peer_compare.sh [BYTES] [RATE] [REV]
+# RATE "max" compares sustained receive instead: peers.sh --throughput with
+# the program alone, before and after, MiB/s and CPU s per MiB.
+#
+#   scripts/perf/peer_compare.sh [BYTES] [RATE|max] [REV]
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$PLIX_ROOT"
@@ -32,11 +35,21 @@ build_preset win64 >"$PERF_DIR/build-win64.log" 2>&1 || { tail -30 "$PERF_DIR/bu
 run() {
   local label=$1 exe=$2
   echo "== $label: $exe"
+  if [ "$RATE" = max ]; then
+    PLIX_EXE="$exe" scripts/perf/peers.sh --throughput --peers program --data text --bytes "$BYTES" |
+      tee "$PERF_DIR/throughput-$label.log"
+    return
+  fi
   PLIX_EXE="$exe" scripts/perf/peer.sh "$BYTES" "$RATE" | tee "$PERF_DIR/peer-$label.log"
   cp "$PERF_DIR/peers/results.json" "$PERF_DIR/peer-$label.json"
 }
 run before "$PERF_DIR/before/plix32.exe"
 run after "$PLIX_ROOT/build/win64/plix32.exe"
+if [ "$RATE" = max ]; then
+  echo "== summary (sustained receive, one after the other in this run)"
+  for label in before after; do printf '%-6s ' "$label"; grep -m1 'MiB/s' "$PERF_DIR/throughput-$label.log"; done
+  exit 0
+fi
 echo "== summary (CPU s per MiB; the program counts wineserver less its rate with no program running)"
 python3 - "$PERF_DIR" <<'PY'
 import json, sys
