@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/globals.h"
+#include "app/find.h"
 #include "app/help.h"
 #include "app/statusbar.h"
 #include "dialogs/dialogs.h"
@@ -26,6 +27,11 @@ constexpr int kPortMenuItems = 39;
 constexpr UINT kPollTimer = 0;
 constexpr UINT kPollMs = 100;
 
+// The menus that act on a terminal: Edit, Settings and Window.
+void EnableTerminalMenus(UINT state) {
+  for (UINT position = 1; position <= 3; position++) EnableMenuItem(g_app.frameMenu, position, MF_BYPOSITION | state);
+}
+
 LRESULT OnCreate(HWND frame) {
   HMENU portMenu = GetSubMenu(g_app.frameMenu, 0);
   HMENU openMenu = CreatePopupMenu();
@@ -40,9 +46,8 @@ LRESULT OnCreate(HWND frame) {
   otherPortCommand = IDM_FIRSTPORT + kPortMenuItems;
   AppendMenuA(openMenu, MF_STRING, otherPortCommand, "Other");
 
-  // Settings and Window stay shut until a port is open.
-  EnableMenuItem(g_app.frameMenu, 1, MF_BYPOSITION | MF_DISABLED);
-  EnableMenuItem(g_app.frameMenu, 2, MF_BYPOSITION | MF_DISABLED);
+  // Edit, Settings and Window stay shut until a port is open.
+  EnableTerminalMenus(MF_DISABLED);
 
   CLIENTCREATESTRUCT client = {};
   client.hWindowMenu = g_app.windowMenu;
@@ -119,6 +124,9 @@ LRESULT OnCommand(HWND frame, UINT message, WPARAM wParam, LPARAM lParam) {
     case IDM_PORTS:
       DialogBoxParamA(g_app.instance, "PORTSDLGBOX", frame, PortsDlgProc, reinterpret_cast<LPARAM>(&OpenPortNamed));
       return 0;
+    case IDM_FIND:
+      if (ActiveTerminal() != nullptr) OpenFindDialog(frame);
+      return 0;
     case IDM_ABOUT:
       MessageBoxA(frame, "Plix32 - serial port test terminal\nOstrel Corp.\nVersion " PLIX_PRODUCT_VERSION,
                   "About Plix", MB_OK);
@@ -150,8 +158,7 @@ bool OpenPortNamed(const char* name) {
     return false;
   }
 
-  EnableMenuItem(g_app.frameMenu, 1, MF_BYPOSITION | MF_ENABLED);
-  EnableMenuItem(g_app.frameMenu, 2, MF_BYPOSITION | MF_ENABLED);
+  EnableTerminalMenus(MF_ENABLED);
 
   // The port rides in the creation record, not in a global that a box shown
   // meanwhile could let another window change.
@@ -161,7 +168,7 @@ bool OpenPortNamed(const char* name) {
   create.szTitle = "ComX";
   create.hOwner = g_app.instance;
   create.x = create.y = create.cx = create.cy = CW_USEDEFAULT;
-  create.style = 0;
+  create.style = WS_VSCROLL;  // the history's
   create.lParam = reinterpret_cast<LPARAM>(&handover);
   HWND child = reinterpret_cast<HWND>(SendMessageA(g_app.mdiClient, WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&create)));
   if (child == nullptr) {
@@ -184,7 +191,7 @@ LRESULT CALLBACK FrameWndProc(HWND frame, UINT message, WPARAM wParam, LPARAM lP
       return 0;
     case WM_TIMER:
       PollAllPorts();
-      UpdateStatusBar(PortOf(ActiveTerminal()));
+      UpdateStatusBar(PortOf(ActiveTerminal()), NewRowsBelow(ActiveTerminal()));
       break;
     case WM_DEVICECHANGE:
       // A port that arrives is tried at once, not at the next retry. Ports

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "app/globals.h"
@@ -17,10 +18,14 @@ namespace {
 // another port shows at once.
 constexpr DWORD kRefreshMs = 1000;
 
+constexpr DWORD kNoteMs = 5000;
+
 HWND statusBar;
 char shownText[256];
 const ComPort* shownPort;
 DWORD shownAt;
+char note[128];
+DWORD noteAt;
 
 }  // namespace
 
@@ -42,7 +47,13 @@ void LayOutFrame(int width, int height) {
   if (g_app.mdiClient != nullptr) MoveWindow(g_app.mdiClient, 0, 0, width, height - barHeight, TRUE);
 }
 
-void UpdateStatusBar(const ComPort* port) {
+void ShowStatusNote(const char* text) {
+  std::snprintf(note, sizeof note, "%s", text);
+  noteAt = GetTickCount();
+  shownAt = noteAt - kRefreshMs;  // shown at the next update
+}
+
+void UpdateStatusBar(const ComPort* port, unsigned long long newRowsBelow) {
   if (statusBar == nullptr) return;
   const DWORD now = GetTickCount();
   if (port == shownPort && now - shownAt < kRefreshMs) return;
@@ -54,6 +65,11 @@ void UpdateStatusBar(const ComPort* port) {
                      g_program.checkTestData ? &port->check.checker.Counts() : nullptr);
   else
     FormatStatusLine(text, sizeof text, nullptr, nullptr, 0, nullptr);
+  const size_t used = std::strlen(text);
+  if (newRowsBelow > 0)
+    std::snprintf(text + used, sizeof text - used, "   %llu new row%s below", newRowsBelow, newRowsBelow == 1 ? "" : "s");
+  const size_t more = std::strlen(text);
+  if (note[0] != 0 && now - noteAt < kNoteMs) std::snprintf(text + more, sizeof text - more, "   %s", note);
   if (std::strcmp(text, shownText) == 0) return;
   std::memcpy(shownText, text, sizeof text);
   SendMessageA(statusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text));

@@ -11,4 +11,8 @@ struct ComPort;
 // Shows the figures of `port` (the active terminal's; null for none) at most
 // once a second, at once when the port changes; the bar is only touched
 // when its text changes. Called once per poll pass.
-void UpdateStatusBar(const ComPort* port);
+// `newRowsBelow`: rows that came below the view of a terminal scrolled back.
+void UpdateStatusBar(const ComPort* port, unsigned long long newRowsBelow);
+// A word from the user interface (a find that found nothing), shown after
+// the port's figures for a few seconds.
+void ShowStatusNote(const char* note);

@@ -5,18 +5,28 @@
 #include "core/log_line.h"
 #include "core/spelling.h"
 
-ScreenBuffer::ScreenBuffer() : rows_{} {}
-
-void ScreenBuffer::AdvanceRow() {
-  current_ = current_ + 1 >= kScreenRows ? 0 : current_ + 1;
-  column_ = 0;
-  rowStamped_ = false;
-  advances_++;
-  // The row reused is the oldest of the ring.
-  ScreenRow& row = rows_[current_];
+namespace {
+void Empty(ScreenRow& row) {
   row.text[0] = 0;
   row.changed = 1;
   row.dump = 0;
+}
+}  // namespace
+
+ScreenBuffer::ScreenBuffer(int capacity)
+    : capacity_(capacity < 1 ? 1 : capacity), rows_(new ScreenRow[static_cast<size_t>(capacity_)]) {
+  Empty(rows_[0]);
+  rows_[0].changed = 0;  // nothing to paint yet
+}
+
+void ScreenBuffer::AdvanceRow() {
+  current_ = current_ + 1 >= capacity_ ? 0 : current_ + 1;
+  column_ = 0;
+  rowStamped_ = false;
+  advances_++;
+  if (kept_ < static_cast<uint64_t>(capacity_)) kept_++;
+  // The row reused is the oldest of the ring.
+  Empty(rows_[current_]);
 }
 
 // Switching Hex Dump on or off starts a new row; on, the offsets start at 0.
@@ -116,22 +126,20 @@ void ScreenBuffer::AddReceived(const char* bytes, int count, const ScreenOptions
 }
 
 void ScreenBuffer::Clear() {
-  for (ScreenRow& row : rows_) {
-    row.text[0] = 0;
-    row.changed = 1;
-    row.dump = 0;
-  }
+  advances_ += kept_;
+  kept_ = 1;
   current_ = 0;
+  Empty(rows_[0]);
   column_ = 0;
   rowStamped_ = false;
   dump_.BreakRow();  // its row is gone: the dump goes on in a new one
 }
 
-std::string ScreenBuffer::Text() const {
+std::string ScreenBuffer::Text(uint64_t bottom, int count) const {
   std::string out;
-  for (int age = kScreenRows - 1; age >= 0; age--) {
-    out += Row(age).text;
-    if (age > 0) out += "\r\n";
+  for (int line = count - 1; line >= 0; line--) {
+    out += Row(bottom + static_cast<uint64_t>(line)).text;
+    if (line > 0) out += "\r\n";
   }
   return out;
 }

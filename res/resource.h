@@ -33,6 +33,12 @@
 #define IDM_LOGTOFILE 229
 #define IDM_TIMESTAMPS 230
 #define IDM_HEXDUMP 231
+
+// Edit menu: the active terminal's history
+#define IDM_COPY 232
+#define IDM_SELECTALL 233
+#define IDM_FIND 234
+#define IDM_FINDNEXT 235
 #define IDM_HELP 667
 
 // The Open Port popup: COM n is 499 + n; the range ends at 649.
@@ -42,6 +48,12 @@
 
 // Port name dialog
 #define IDC_PORTNAME 370
+
+// Find dialog
+#define IDC_FINDTEXT 430
+#define IDC_MATCHCASE 431
+#define IDC_FINDUP 432
+#define IDC_FINDNEXT 433
 
 // Built-in user guide, shown when the help file is not there
 #define IDC_GUIDETEXT 380

@@ -1,6 +1,7 @@
 // The lamps, and the terminal's view of its port: the lamps, then the newest
 // rows of the screen buffer, the current row at the bottom. An incremental
 // paint draws only what changed.
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -15,7 +16,9 @@ SignalLamp signalLamps[kLampCount + 1] = {
 
 namespace {
 constexpr int kLineHeight = 14;
+constexpr int kTextTop = kLineHeight + 4;  // the first row's top, under the lamps
 constexpr int kTextLeft = 10;
+constexpr int kLineEndMark = 4;  // width shown for a selected line break
 constexpr int kBandRight = 1600;
 constexpr COLORREF kLitColor = RGB(128, 255, 128);
 
@@ -104,13 +107,14 @@ void TerminalView::FrameDue(ComPort& port) {
   Paint(port, false);
 }
 
+int TerminalView::TextRows() const { return clientHeight_ < kTextTop ? 0 : (clientHeight_ - kTextTop) / kLineHeight; }
+
 void TerminalView::Paint(ComPort& port, bool full) {
   port.needsRepaint = 0;
   lastPaint_ = GetTickCount();
   painted_ = true;
-  if (window_ == nullptr || clientHeight_ < kLineHeight) return;
-  int rows = clientHeight_ / kLineHeight - 1;
-  if (rows < 1) return;
+  const int rows = TextRows();
+  if (window_ == nullptr || rows < 1) return;
   // Nothing of a minimized window (or of a minimized frame) can be seen;
   // restoring it brings a WM_PAINT, which draws everything.
   if (IsIconic(window_) || IsIconic(GetAncestor(window_, GA_ROOT))) return;
@@ -132,56 +136,211 @@ void TerminalView::Paint(ComPort& port, bool full) {
     for (int i = 0; i < lamps; i++) DrawLamp(dc, LampLit(port, i), i, litBrush_);
   }
 
-  // The ring has advanced: every visible row has moved up as many lines.
-  // What is on the screen moves up with them, and only the lines below it
-  // are drawn anew; a window that shows rows twice, is partly covered (its
-  // hidden pixels cannot be moved), or moved past every line is drawn whole.
   ScreenBuffer& screen = port.screen;
   const uint64_t advanced = screen.Advances() - paintedAdvances_;
-  paintedAdvances_ = screen.Advances();
+  if (HoldView(port)) full = true;
   int fresh = 0;  // the newest rows, drawn whatever their flags say
-  if (advanced > 0 && !full) {
-    const RECT text = {kTextLeft, kLineHeight + 4, kBandRight, kLineHeight * (rows + 1) + 4};
+  if (advanced > 0 && scrollBack_ == 0 && !full) {
+    // Following the data: every row shown has moved up as many lines. What
+    // is on the screen moves up with them, and only the lines below it are
+    // drawn anew; a window partly covered (its hidden pixels cannot be
+    // moved), or moved past every line, is drawn whole.
+    const RECT text = {kTextLeft, kTextTop, kBandRight, kTextTop + kLineHeight * rows};
     const bool whole = region == SIMPLEREGION && visible.left <= text.left && visible.top <= text.top &&
                        visible.right >= text.right && visible.bottom >= text.bottom;
-    if (rows <= kScreenRows && advanced < static_cast<uint64_t>(rows) && whole) {
+    if (advanced < static_cast<uint64_t>(rows) && whole) {
       fresh = static_cast<int>(advanced);
       ScrollDC(dc, 0, -kLineHeight * fresh, &text, &text, nullptr, nullptr);
     } else {
       full = true;
     }
   }
+  UpdateScrollBar(port, rows);
 
-  // From the current row up, bottom line first. A window taller than the
-  // ring shows its rows again above the oldest, so the changed flags are
-  // cleared only after every line showing a row has been drawn.
-  // Each line is one call: the white band filled behind the row's text.
-  // Dump rows are drawn in the fixed-pitch font: in the system font their
-  // columns would not line up. The font is switched only where it changes.
+  // From the bottom row shown up, bottom line first; rows older than the
+  // history are blank. Each line is one call: the white band filled behind
+  // the row's text. Dump rows are drawn in the fixed-pitch font: in the
+  // system font their columns would not line up. The font is switched only
+  // where it changes.
   bool bandColourSet = false;
   bool dumpFontSelected = false;
-  int age = 0;
-  for (int line = rows; line >= 1; line--, age++) {
+  for (int line = rows; line >= 1; line--) {
+    const int shown = rows - line;  // lines above the bottom one
+    const uint64_t age = scrollBack_ + static_cast<uint64_t>(shown);
     const ScreenRow& row = screen.Row(age);
-    if (row.changed || full || age < fresh) {
-      if (!bandColourSet) {
-        SetBkColor(dc, RGB(255, 255, 255));
-        bandColourSet = true;
-      }
-      if ((row.dump != 0) != dumpFontSelected) {
-        if (row.dump && dumpFont_ == nullptr) dumpFont_ = PlainCopy(ANSI_FIXED_FONT);
-        HFONT wanted = row.dump ? dumpFont_ : rowFont_;
-        if (wanted != nullptr) SelectObject(dc, wanted);
-        dumpFontSelected = row.dump != 0;
-      }
-      int top = kLineHeight * line + 4;
-      RECT band = {kTextLeft, top, kBandRight, top + kLineHeight};
-      ExtTextOutA(dc, kTextLeft, top, ETO_OPAQUE, &band, row.text, static_cast<UINT>(std::strlen(row.text)), nullptr);
+    if (!row.changed && !full && shown >= fresh) continue;
+    if (!bandColourSet) {
+      SetBkColor(dc, RGB(255, 255, 255));
+      bandColourSet = true;
     }
+    if ((row.dump != 0) != dumpFontSelected) {
+      if (row.dump && dumpFont_ == nullptr) dumpFont_ = PlainCopy(ANSI_FIXED_FONT);
+      HFONT wanted = row.dump ? dumpFont_ : rowFont_;
+      if (wanted != nullptr) SelectObject(dc, wanted);
+      dumpFontSelected = row.dump != 0;
+    }
+    const int top = kTextTop + kLineHeight * (line - 1);
+    RECT band = {kTextLeft, top, kBandRight, top + kLineHeight};
+    ExtTextOutA(dc, kTextLeft, top, ETO_OPAQUE, &band, row.text, static_cast<UINT>(std::strlen(row.text)), nullptr);
+    if (selected_ && age < screen.Kept()) InvertSelected(dc, row, screen.Advances() - age, top);
   }
-  for (age = 0; age < rows && age < kScreenRows; age++) screen.MarkPainted(age);
+  for (int shown = 0; shown < rows; shown++) screen.MarkPainted(scrollBack_ + static_cast<uint64_t>(shown));
 
   // The context keeps its own font between paints, so the view's font can be freed with it.
   if (ownFont != nullptr) SelectObject(dc, ownFont);
   ReleaseDC(window_, dc);
+}
+
+namespace {
+int Extent(HDC dc, const char* text, int count) {
+  SIZE size = {0, 0};
+  if (count > 0) GetTextExtentPoint32A(dc, text, count, &size);
+  return size.cx;
+}
+}  // namespace
+
+void TerminalView::InvertSelected(HDC dc, const ScreenRow& row, uint64_t number, int top) {
+  TextSpot from = anchor_, to = caret_;
+  if (to < from) std::swap(from, to);
+  if (number < from.row || number > to.row) return;
+  const int length = static_cast<int>(std::strlen(row.text));
+  const int first = number == from.row ? std::min(from.column, length) : 0;
+  const int end = number == to.row ? std::min(to.column, length) : length;
+  RECT marked = {kTextLeft + Extent(dc, row.text, first), top, kTextLeft + Extent(dc, row.text, end),
+                 top + kLineHeight};
+  // A row whose end is selected (the line break goes with it) shows a sliver past its text.
+  if (number != to.row) marked.right += kLineEndMark;
+  if (marked.right > marked.left) InvertRect(dc, &marked);
+}
+
+void TerminalView::UpdateScrollBar(const ComPort& port, int rows) {
+  const uint64_t kept = port.screen.Kept();
+  SCROLLINFO bar = {};
+  bar.cbSize = sizeof bar;
+  bar.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  bar.nMax = static_cast<int>(kept - 1);
+  bar.nPage = static_cast<UINT>(rows);
+  bar.nPos = kept > static_cast<uint64_t>(rows) ? static_cast<int>(kept - rows - scrollBack_) : 0;
+  if (bar.nMax == shownBar_.nMax && bar.nPage == shownBar_.nPage && bar.nPos == shownBar_.nPos) return;
+  shownBar_ = bar;
+  SetScrollInfo(window_, SB_VERT, &bar, TRUE);
+}
+
+bool TerminalView::HoldView(const ComPort& port) {
+  const ScreenBuffer& screen = port.screen;
+  const uint64_t advanced = screen.Advances() - paintedAdvances_;
+  paintedAdvances_ = screen.Advances();
+  if (advanced == 0 || scrollBack_ == 0) return false;
+  // Scrolled back: the rows shown stay where they are, until the history
+  // lets go of them (or is cleared).
+  scrollBack_ += advanced;
+  newRowsBelow_ += advanced;
+  const uint64_t rows = static_cast<uint64_t>(TextRows());
+  const uint64_t deepest = screen.Kept() > rows ? screen.Kept() - rows : 0;
+  if (scrollBack_ <= deepest) return false;
+  scrollBack_ = deepest;
+  return true;
+}
+
+void TerminalView::ScrollBy(ComPort& port, int64_t rows) {
+  HoldView(port);  // rows that came since the last paint first
+  const uint64_t kept = port.screen.Kept(), shown = static_cast<uint64_t>(TextRows());
+  const int64_t deepest = kept > shown ? static_cast<int64_t>(kept - shown) : 0;
+  int64_t back = static_cast<int64_t>(scrollBack_) + rows;
+  back = back < 0 ? 0 : (back > deepest ? deepest : back);
+  if (static_cast<uint64_t>(back) == scrollBack_) return;
+  scrollBack_ = static_cast<uint64_t>(back);
+  if (scrollBack_ == 0) newRowsBelow_ = 0;
+  Paint(port, true);
+}
+
+void TerminalView::ScrollBarAt(ComPort& port, int position) {
+  const uint64_t kept = port.screen.Kept(), shown = static_cast<uint64_t>(TextRows());
+  const int64_t deepest = kept > shown ? static_cast<int64_t>(kept - shown) : 0;
+  ScrollBy(port, deepest - position - static_cast<int64_t>(scrollBack_));
+}
+
+TextSpot TerminalView::SpotAt(const ComPort& port, int x, int y) {
+  const ScreenBuffer& screen = port.screen;
+  const int rows = TextRows();
+  int line = y < kTextTop ? 1 : (y - kTextTop) / kLineHeight + 1;
+  if (line > rows) line = rows;
+  const uint64_t age = scrollBack_ + static_cast<uint64_t>(rows - line);
+  if (age >= screen.Kept()) return TextSpot{OldestRow(screen), 0};
+  const uint64_t number = screen.Advances() - age;
+  const ScreenRow& row = screen.Row(age);
+  const int length = static_cast<int>(std::strlen(row.text));
+  if (x <= kTextLeft || length == 0) return TextSpot{number, 0};
+  // The characters whose left half lies left of x.
+  HDC dc = GetDC(window_);
+  MakeDrawingObjects();
+  HFONT font = row.dump ? (dumpFont_ != nullptr ? dumpFont_ : (dumpFont_ = PlainCopy(ANSI_FIXED_FONT))) : rowFont_;
+  HGDIOBJ ownFont = font != nullptr ? SelectObject(dc, font) : nullptr;
+  int column = 0;
+  while (column < length) {
+    const int left = Extent(dc, row.text, column), right = Extent(dc, row.text, column + 1);
+    if (kTextLeft + (left + right) / 2 > x) break;
+    column++;
+  }
+  if (ownFont != nullptr) SelectObject(dc, ownFont);
+  ReleaseDC(window_, dc);
+  return TextSpot{number, column};
+}
+
+bool TerminalView::SelectFrom(ComPort& port, int x, int y) {
+  if (y < kTextTop) return false;
+  anchor_ = caret_ = SpotAt(port, x, y);
+  selected_ = dragging_ = true;
+  SetCapture(window_);
+  Paint(port, true);
+  return true;
+}
+
+void TerminalView::SelectTo(ComPort& port, int x, int y) {
+  if (!dragging_) return;
+  // Dragged above or below the text: the history scrolls under the mouse.
+  if (y < kTextTop) ScrollBy(port, 1);
+  if (y >= kTextTop + kLineHeight * TextRows()) ScrollBy(port, -1);
+  const TextSpot spot = SpotAt(port, x, y);
+  if (spot == caret_) return;
+  caret_ = spot;
+  Paint(port, true);
+}
+
+void TerminalView::EndSelecting() {
+  if (!dragging_) return;
+  dragging_ = false;
+  ReleaseCapture();
+}
+
+void TerminalView::SelectAll(ComPort& port) {
+  const ScreenBuffer& screen = port.screen;
+  Select(port, TextSpot{OldestRow(screen), 0},
+         TextSpot{screen.Advances(), static_cast<int>(std::strlen(screen.Row(0).text))});
+}
+
+void TerminalView::Select(ComPort& port, TextSpot from, TextSpot to) {
+  anchor_ = from;
+  caret_ = to;
+  selected_ = true;
+  // The selection's first row into view, unless it is shown already.
+  const uint64_t rows = static_cast<uint64_t>(TextRows());
+  const uint64_t age = port.screen.Advances() - std::min(from.row, port.screen.Advances());
+  if (age < scrollBack_ || age >= scrollBack_ + rows)
+    ScrollBy(port, static_cast<int64_t>(age) - static_cast<int64_t>(rows / 2) - static_cast<int64_t>(scrollBack_));
+  Paint(port, true);
+}
+
+std::string TerminalView::SelectedText(const ComPort& port) const {
+  return selected_ ? ::SelectedText(port.screen, anchor_, caret_) : std::string();
+}
+
+TextSpot TerminalView::FindFrom(const ComPort& port, bool up) const {
+  if (selected_) {
+    const TextSpot first = caret_ < anchor_ ? caret_ : anchor_;
+    return up ? first : TextSpot{first.row, first.column + 1};
+  }
+  const ScreenBuffer& screen = port.screen;
+  const uint64_t bottom = screen.Advances() - std::min(scrollBack_, screen.Advances());
+  return up ? TextSpot{bottom, kScreenColumns + 1} : TextSpot{bottom, 0};
 }

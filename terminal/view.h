@@ -6,7 +6,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
+#include "core/history_text.h"
 #include "port/comport.h"
 
 // The screen is painted at most this often, however fast data comes: the
@@ -22,6 +24,8 @@ class TerminalView : public PortWatcher {
   TerminalView& operator=(const TerminalView&) = delete;
 
   void Resize(int clientHeight) { clientHeight_ = clientHeight; }
+  // Rows of text the client area shows whole.
+  int TextRows() const;
   void MouseAt(int x, int y) {
     mouseX_ = x;
     mouseY_ = y;
@@ -40,8 +44,44 @@ class TerminalView : public PortWatcher {
   // The frame timer (kFrameTimer) went off: paints what waited for it.
   void FrameDue(ComPort& port);
 
+  // History. Positive rows scroll back (towards older rows); the view never
+  // goes past the oldest row held nor below the newest.
+  void ScrollBy(ComPort& port, int64_t rows);
+  void ScrollToBottom(ComPort& port) { ScrollBy(port, -static_cast<int64_t>(scrollBack_)); }
+  void ScrollToTop(ComPort& port) { ScrollBy(port, static_cast<int64_t>(port.screen.Kept())); }
+  // The scroll bar's thumb was moved to `position` (0: the oldest row at the top).
+  void ScrollBarAt(ComPort& port, int position);
+  // Rows below the view that came while the user was scrolled back.
+  uint64_t NewRowsBelow() const { return scrollBack_ > 0 ? newRowsBelow_ : 0; }
+  // The age of the bottom row shown: the window's text ends with it.
+  uint64_t BottomAge() const { return scrollBack_; }
+
+  // Selection: the mouse pressed, moved with the button down, released, in
+  // the text area (a press elsewhere selects nothing and returns false).
+  bool SelectFrom(ComPort& port, int x, int y);
+  void SelectTo(ComPort& port, int x, int y);
+  bool Selecting() const { return dragging_; }
+  void EndSelecting();
+  void SelectAll(ComPort& port);
+  void Deselect() { selected_ = dragging_ = false; }
+  // Selects what a find found and scrolls it into view.
+  void Select(ComPort& port, TextSpot from, TextSpot to);
+  // The selection's text, as shown; empty with none.
+  std::string SelectedText(const ComPort& port) const;
+  // Where a find goes on from: past the selection's start (up: before it),
+  // or from the bottom row shown.
+  TextSpot FindFrom(const ComPort& port, bool up) const;
+
  private:
   void MakeDrawingObjects();
+  // The place under (x, y), in the text area.
+  TextSpot SpotAt(const ComPort& port, int x, int y);
+  // Inverts the selected characters of the row numbered `number`, drawn at `top`.
+  void InvertSelected(HDC dc, const ScreenRow& row, uint64_t number, int top);
+  void UpdateScrollBar(const ComPort& port, int rows);
+  // Takes in the rows begun since the last look; scrolled back, the view
+  // stays on its rows. True when the history has let go of rows it showed.
+  bool HoldView(const ComPort& port);
 
   HWND window_;
   int clientHeight_ = 0;
@@ -52,6 +92,12 @@ class TerminalView : public PortWatcher {
   WORD paintedModemStatus_ = 0x00FF;
   WORD paintedOutputLines_ = 0x00FF;
   uint64_t paintedAdvances_ = 0;  // the screen's Advances at the last paint
+  uint64_t scrollBack_ = 0;       // age of the bottom row shown: 0 follows the data
+  uint64_t newRowsBelow_ = 0;     // rows that came while scrolled back
+  TextSpot anchor_, caret_;       // the selection, from where the mouse was pressed to where it is
+  bool selected_ = false;
+  bool dragging_ = false;
+  SCROLLINFO shownBar_{};         // what the scroll bar was last given
   DWORD lastPaint_ = 0;           // GetTickCount of the last paint
   bool painted_ = false;          // lastPaint_ is set
   bool frameTimer_ = false;       // kFrameTimer is running

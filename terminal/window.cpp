@@ -2,8 +2,11 @@
 // window's own port.
 #include "terminal/window.h"
 
+#include <cstring>
 #include <string>
 
+#include "app/find.h"
+#include "app/statusbar.h"
 #include "dialogs/dialogs.h"
 #include "dialogs/port_dialog.h"
 #include "port/comport.h"
@@ -30,6 +33,11 @@ Terminal* TerminalOf(HWND window) {
 ComPort* PortOf(HWND window) {
   Terminal* terminal = TerminalOf(window);
   return terminal != nullptr ? terminal->port : nullptr;
+}
+
+unsigned long long NewRowsBelow(HWND window) {
+  Terminal* terminal = TerminalOf(window);
+  return terminal != nullptr ? terminal->view.NewRowsBelow() : 0;
 }
 
 namespace {
@@ -89,6 +97,49 @@ const SettingsDialog kSettingsDialogs[] = {
     {IDM_STATISTICS, "STATSDLGBOX", StatisticsDlgProc},
 };
 
+// Puts the text on the clipboard; nothing for an empty text.
+void CopyToClipboard(HWND window, const std::string& text) {
+  if (text.empty() || !OpenClipboard(window)) return;
+  EmptyClipboard();
+  if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1)) {
+    if (void* bytes = GlobalLock(memory)) {
+      std::memcpy(bytes, text.c_str(), text.size() + 1);
+      GlobalUnlock(memory);
+      if (SetClipboardData(CF_TEXT, memory) == nullptr) GlobalFree(memory);
+    } else {
+      GlobalFree(memory);
+    }
+  }
+  CloseClipboard();
+}
+
+// Finds what the Find dialog was last given, from the selection on; the
+// found text is selected and brought into view.
+void FindNext(HWND window, Terminal* terminal) {
+  const FindRequest& request = LastFind();
+  if (request.text.empty()) {
+    OpenFindDialog(GetAncestor(window, GA_ROOT));
+    return;
+  }
+  ComPort& port = *terminal->port;
+  TextSpot found;
+  if (!FindInHistory(port.screen, request, terminal->view.FindFrom(port, request.up), &found)) {
+    ShowStatusNote(("Cannot find \"" + request.text + "\"").c_str());
+    return;
+  }
+  terminal->view.Select(port, found, TextSpot{found.row, found.column + static_cast<int>(request.text.size())});
+}
+
+// The Edit menu's commands on this terminal's history.
+bool RunHistoryCommand(HWND window, Terminal* terminal, WPARAM command) {
+  switch (command) {
+    case IDM_COPY: CopyToClipboard(window, terminal->view.SelectedText(*terminal->port)); return true;
+    case IDM_SELECTALL: terminal->view.SelectAll(*terminal->port); return true;
+    case IDM_FINDNEXT: FindNext(window, terminal); return true;
+    default: return false;
+  }
+}
+
 // A handler that may show a box does not touch the view afterwards: the
 // window, and its view with it, may have gone in the box's loop.
 LRESULT OnCommand(HWND window, Terminal* terminal, WPARAM command) {
@@ -102,9 +153,11 @@ LRESULT OnCommand(HWND window, Terminal* terminal, WPARAM command) {
   }
   if (command == IDM_CLEARSCREEN) {
     port->ClearScreen();
+    terminal->view.Deselect();
     terminal->view.Paint(*port, true);
     return 0;
   }
+  if (RunHistoryCommand(window, terminal, command)) return 0;
   RunControlCommand(port, static_cast<unsigned>(command));
   return 0;
 }
@@ -119,8 +172,11 @@ LRESULT OnPaint(HWND window, Terminal* terminal) {
 
 // The screen's rows as text, for tests, screen readers and automation tools.
 // The title stays the port's name: the system keeps it apart from this.
-LRESULT OnGetText(const ComPort* port, WPARAM room, LPARAM buffer, bool lengthOnly) {
-  const std::string text = port->screen.Text();
+// The rows up to the bottom one shown: as many as the window shows, at least kScreenRows.
+LRESULT OnGetText(const Terminal* terminal, WPARAM room, LPARAM buffer, bool lengthOnly) {
+  const int rows = terminal->view.TextRows();
+  const std::string text =
+      terminal->port->screen.Text(terminal->view.BottomAge(), rows > kScreenRows ? rows : kScreenRows);
   if (lengthOnly) return static_cast<LRESULT>(text.size());
   if (room == 0 || buffer == 0) return 0;
   const size_t copied = text.size() < room - 1 ? text.size() : room - 1;
@@ -130,7 +186,50 @@ LRESULT OnGetText(const ComPort* port, WPARAM room, LPARAM buffer, bool lengthOn
   return static_cast<LRESULT>(copied);
 }
 
-LRESULT OnChar(ComPort* port, WPARAM character) {
+// Shift with Page Up, Page Down, Home and End moves through the history;
+// false for any other key, which goes on as before.
+bool ScrollKey(Terminal* terminal, WPARAM key) {
+  if (GetKeyState(VK_SHIFT) >= 0) return false;
+  TerminalView& view = terminal->view;
+  ComPort& port = *terminal->port;
+  const int64_t page = view.TextRows() > 1 ? view.TextRows() - 1 : 1;
+  switch (key) {
+    case VK_PRIOR: view.ScrollBy(port, page); return true;
+    case VK_NEXT: view.ScrollBy(port, -page); return true;
+    case VK_HOME: view.ScrollToTop(port); return true;
+    case VK_END: view.ScrollToBottom(port); return true;
+    default: return false;
+  }
+}
+
+LRESULT OnScrollBar(HWND window, Terminal* terminal, WORD request) {
+  TerminalView& view = terminal->view;
+  ComPort& port = *terminal->port;
+  const int64_t page = view.TextRows() > 1 ? view.TextRows() - 1 : 1;
+  switch (request) {
+    case SB_LINEUP: view.ScrollBy(port, 1); break;
+    case SB_LINEDOWN: view.ScrollBy(port, -1); break;
+    case SB_PAGEUP: view.ScrollBy(port, page); break;
+    case SB_PAGEDOWN: view.ScrollBy(port, -page); break;
+    case SB_TOP: view.ScrollToTop(port); break;
+    case SB_BOTTOM: view.ScrollToBottom(port); break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: {
+      // The 32-bit position: the message's own is cut to 16 bits.
+      SCROLLINFO bar = {};
+      bar.cbSize = sizeof bar;
+      bar.fMask = SIF_TRACKPOS;
+      if (GetScrollInfo(window, SB_VERT, &bar)) view.ScrollBarAt(port, bar.nTrackPos);
+      break;
+    }
+    default: break;
+  }
+  return 0;
+}
+
+LRESULT OnChar(Terminal* terminal, WPARAM character) {
+  ComPort* port = terminal->port;
+  terminal->view.ScrollToBottom(*port);  // typing returns to the newest rows
   // A count of 1, so that a NUL typed as Ctrl+@ is sent too.
   char byte = static_cast<char>(character & 0xFF);
   if (!port->Lost()) port->LogBytes(LogKind::kTx, &byte, 1);
@@ -167,21 +266,39 @@ LRESULT CALLBACK TerminalWndProc(HWND window, UINT message, WPARAM wParam, LPARA
       if (wParam == kFrameTimer) terminal->view.FrameDue(*port);
       return 0;
     case WM_CHAR:
-      return OnChar(port, wParam);
+      return OnChar(terminal, wParam);
+    case WM_KEYDOWN:
+      if (ScrollKey(terminal, wParam)) return 0;
+      break;
+    case WM_VSCROLL:
+      return OnScrollBar(window, terminal, LOWORD(wParam));
+    case WM_MOUSEWHEEL:
+      terminal->view.ScrollBy(*port, 3 * GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA);
+      return 0;
     case WM_COMMAND:
       return OnCommand(window, terminal, wParam);
-    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
       terminal->view.MouseAt(LOWORD(lParam), HIWORD(lParam));
+      terminal->view.SelectFrom(*port, LOWORD(lParam), HIWORD(lParam));
+      break;
+    case WM_MOUSEMOVE:
+      // Signed: dragged above the window, the selection scrolls up.
+      terminal->view.MouseAt(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+      terminal->view.SelectTo(*port, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
       break;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
-      ClickLamp(port, terminal->view.mouseX(), terminal->view.mouseY());
+      // A drag in the text selects; a click on a lamp switches it.
+      if (terminal->view.Selecting())
+        terminal->view.EndSelecting();
+      else
+        ClickLamp(port, terminal->view.mouseX(), terminal->view.mouseY());
       break;
     case WM_MDIACTIVATE:
       return 0;
     case WM_GETTEXT:
     case WM_GETTEXTLENGTH:
-      return OnGetText(port, wParam, lParam, message == WM_GETTEXTLENGTH);
+      return OnGetText(terminal, wParam, lParam, message == WM_GETTEXTLENGTH);
     default:
       break;
   }

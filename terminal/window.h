@@ -14,4 +14,7 @@ struct PortHandover {
 // The port a terminal window shows; null for no window or one not yet bound.
 ComPort* PortOf(HWND window);
 
+// Rows that came below the view of a terminal scrolled back; 0 for none.
+unsigned long long NewRowsBelow(HWND window);
+
 LRESULT CALLBACK TerminalWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -18,6 +18,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "fake.h"
 #include "fakegdi.h"
@@ -156,6 +157,38 @@ void BM_AddTextRandomBinary(benchmark::State& state) {
 }
 BENCHMARK(BM_AddTextRandomBinary);
 
+// Resident memory of eight terminals whose histories are full: what eight
+// ports each holding kHistoryRows rows cost. Counted from /proc/self/statm
+// around filling them; reported as the counter resident_MiB.
+long ResidentPages() {
+  long total = 0, resident = 0;
+  std::ifstream statm("/proc/self/statm");
+  statm >> total >> resident;
+  return resident;
+}
+
+void BM_HistoryOfEightPortsFull(benchmark::State& state) {
+  const std::string row = Printable(80) + "\n";
+  std::string block;
+  for (int i = 0; i < 1000; i++) block += row;
+  double mib = 0;
+  for (auto _ : state) {
+    const long before = ResidentPages();
+    {
+      std::vector<std::unique_ptr<ScreenBuffer>> screens;
+      for (int port = 0; port < 8; port++) {
+        screens.push_back(std::make_unique<ScreenBuffer>());
+        for (int rows = 0; rows < kHistoryRows; rows += 1000)
+          screens.back()->AddText(block.data(), static_cast<int>(block.size()), ScreenOptions{});
+      }
+      mib = static_cast<double>(ResidentPages() - before) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1048576.0;
+      benchmark::DoNotOptimize(screens);
+    }
+  }
+  state.counters["resident_MiB"] = mib;
+}
+BENCHMARK(BM_HistoryOfEightPortsFull)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 // The received-bytes path under the two view switches. Time Stamps: CR LF
 // text with a stamp on every row; Hex Dump: random bytes as dump rows, added
 // in blocks of 5000 as reads bring them, so that rows continue across calls.
@@ -174,7 +207,7 @@ void BM_AddTextTimeStamps(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(data.size()));
   // The data ends with CR LF: the row above the (empty) current one is its last line.
-  const std::string row = port->screen.RingRow((port->screen.CurrentIndex() + kScreenRows - 1) % kScreenRows).text;
+  const std::string row = port->screen.Row(1).text;
   if (row != "[14:03:00.000] " + data.substr(data.size() - 64, 62))
     state.SkipWithError("the last line does not read as its stamp and text");
 }
@@ -200,7 +233,7 @@ void BM_AddReceivedHexDump(benchmark::State& state) {
   char want[HexDump::kRowChars + 1];
   const uint64_t offset = static_cast<uint64_t>(state.iterations()) * data.size() - 16;
   FormatHexRow(offset, reinterpret_cast<const unsigned char*>(data.data() + data.size() - 16), 16, want);
-  const ScreenRow& last = port->screen.RingRow((port->screen.CurrentIndex() + kScreenRows - 1) % kScreenRows);
+  const ScreenRow& last = port->screen.Row(1);
   if (std::strcmp(last.text, want) != 0) state.SkipWithError("the last dump row does not read as expected");
 }
 BENCHMARK(BM_AddReceivedHexDump);

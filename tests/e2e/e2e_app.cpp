@@ -26,6 +26,8 @@ constexpr int kOther = 539;
 constexpr int kClose = 200, kShowCrLf = 202, kCloseAll = 206, kSaveToDisk = 212, kSendTestData = 213,
               kClearScreen = 216;
 constexpr int kPortNameEdit = 370;
+constexpr int kCopy = 232, kSelectAll = 233, kFind = 234;
+constexpr int kFindText = 430, kFindNext = 433;
 
 const char kModemBox[] = "GetCommModemStatus Error:50";
 const char kInputsBox[] = "These are inputs, so cannot be controlled!";
@@ -448,6 +450,103 @@ void Click(HWND terminal, int x, int y, bool right = false) {
   for (UINT message : {static_cast<UINT>(WM_MOUSEMOVE), static_cast<UINT>(right ? WM_RBUTTONUP : WM_LBUTTONUP)})
     EXPECT_NE(SendMessageTimeoutA(terminal, message, 0, MAKELPARAM(x, y), SMTO_NORMAL, 5000, &result), 0)
         << "the click at " << x << "," << y << " was not answered";
+}
+
+// --- History: scroll, select, copy, find ---------------------------------
+
+std::string ClipboardText() {
+  std::string out;
+  if (!OpenClipboard(nullptr)) return "(clipboard busy)";
+  if (HANDLE data = GetClipboardData(CF_TEXT)) {
+    if (const char* text = static_cast<const char*>(GlobalLock(data))) {
+      out = text;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return out;
+}
+
+std::string StatusBarText(HWND frame) {
+  HWND bar = FindWindowExA(frame, nullptr, "msctls_statusbar32", nullptr);
+  char text[512] = {};
+  if (bar != nullptr) SendMessageA(bar, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+TEST_F(PlixExe, KeepsTwoThousandLinesToScrollCopyAndFind) {
+  FarEnd cable(far_);
+  ASSERT_TRUE(cable.ok()) << "cannot open " << far_ << ": " << cable.error();
+  HWND terminal = OpenFromMenu(port_);
+  ASSERT_NE(terminal, nullptr);
+  ASSERT_TRUE(boxes_->WaitFor(1, 3000));  // the modem status box, out of the way
+  app_.Command(kClearScreen);
+  ASSERT_TRUE(WaitUntil([&] { return app_.Screen(terminal).empty(); }, 2000)) << app_.Screen(terminal);
+  std::string sent, copied;
+  for (int i = 1; i <= 2000; i++) {
+    char line[32];
+    std::snprintf(line, sizeof line, "line %04d\r\n", i);
+    sent += line;
+  }
+  ASSERT_TRUE(cable.WriteAll(sent, 10000));
+  ASSERT_TRUE(app_.WaitForScreen(terminal, "line 2000", 10000)) << app_.Screen(terminal);
+
+  // Select All and Copy: every line, in order, as shown (CR LF between rows,
+  // the empty current row last).
+  ASSERT_TRUE(app_.Send(kSelectAll));
+  ASSERT_TRUE(app_.Send(kCopy));
+  copied = ClipboardText();
+  EXPECT_EQ(copied.size(), sent.size());
+  EXPECT_TRUE(copied == sent) << "clipboard starts: " << copied.substr(0, 60);
+
+  // The scroll bar to the top: line 1 is shown, the newest lines are not,
+  // and the status bar counts the rows that come below meanwhile.
+  SendMessageA(terminal, WM_VSCROLL, SB_TOP, 0);
+  EXPECT_TRUE(app_.WaitForScreen(terminal, "line 0001", 3000)) << app_.Screen(terminal);
+  EXPECT_EQ(app_.Screen(terminal).find("line 2000"), std::string::npos);
+  ASSERT_TRUE(cable.Write("one more\r\n"));
+  EXPECT_TRUE(WaitUntil([&] { return StatusBarText(app_.frame()).find("1 new row below") != std::string::npos; },
+                        3000))
+      << StatusBarText(app_.frame());
+  EXPECT_EQ(app_.Screen(terminal).find("one more"), std::string::npos) << "the view moved with new data";
+
+  // Find: the dialog's text is selected and scrolled into view; a text that
+  // is not there is said in the status bar, and no box comes.
+  app_.Command(kFind);
+  HWND find = app_.WaitForDialog("Find", kFindText, 5000);
+  ASSERT_NE(find, nullptr);
+  SetControlText(find, kFindText, "LINE 1234");
+  PostMessageA(find, WM_COMMAND, kFindNext, 0);
+  EXPECT_TRUE(app_.WaitForScreen(terminal, "line 1234", 3000)) << app_.Screen(terminal);
+  EXPECT_EQ(app_.Screen(terminal).find("line 0001"), std::string::npos);
+  ASSERT_TRUE(app_.Send(kCopy));
+  EXPECT_EQ(ClipboardText(), "line 1234");
+  SetControlText(find, kFindText, "no such line");
+  PostMessageA(find, WM_COMMAND, kFindNext, 0);
+  EXPECT_TRUE(WaitUntil([&] { return StatusBarText(app_.frame()).find("Cannot find") != std::string::npos; }, 3000))
+      << StatusBarText(app_.frame());
+  PostMessageA(find, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(find); }, 3000));
+
+  // Maximized and back at the bottom: each row once, however tall the window.
+  SendMessageA(app_.frame(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+  SendMessageA(app_.client(), WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(terminal), 0);
+  SendMessageA(terminal, WM_VSCROLL, SB_BOTTOM, 0);
+  ASSERT_TRUE(app_.WaitForScreen(terminal, "one more", 3000)) << app_.Screen(terminal);
+  std::vector<std::string> rows = app_.Rows(terminal);
+  EXPECT_GT(rows.size(), 35u) << "a maximized window shows more rows than it did";
+  std::vector<std::string> shown;
+  for (const std::string& row : rows)
+    if (!row.empty()) shown.push_back(row);
+  std::vector<std::string> once = shown;
+  std::sort(once.begin(), once.end());
+  EXPECT_EQ(std::unique(once.begin(), once.end()), once.end()) << "a row is shown twice";
+
+  // Ctrl+C typed still goes to the port; Ctrl+Shift+C copies and sends nothing.
+  cable.Drain(200);
+  ASSERT_TRUE(app_.Type(terminal, {KeyTap('C', true, true), KeyTap('C', false, true)}));
+  EXPECT_EQ(Hex(cable.Read(1, 3000)), "03 ");
+  EXPECT_EQ(Hex(cable.Read(1, 300)), "") << "Ctrl+Shift+C reached the port";
 }
 
 TEST_F(PlixExe, DrawsFiveLampsAndAnswersClicks) {

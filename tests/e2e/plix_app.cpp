@@ -185,7 +185,7 @@ std::vector<std::string> PlixApp::Rows(HWND terminal) const {
     if (end == std::string::npos) break;
     at = end + 2;
   }
-  if (rows.size() != static_cast<size_t>(kScreenRows)) return {};
+  if (rows.size() < static_cast<size_t>(kScreenRows)) return {};
   return rows;
 }
 

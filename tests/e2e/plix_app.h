@@ -74,7 +74,8 @@ class PlixApp {
   std::vector<HWND> MessageBoxes(HWND except) const;
 
   // The terminal's screen rows as its WM_GETTEXT gives them, oldest first,
-  // the current row last (35 rows); empty when it did not answer.
+  // the bottom row shown last (as many as it shows, at least 35); empty when
+  // it did not answer.
   std::vector<std::string> Rows(HWND terminal) const;
   // The non-empty rows joined with '\n'.
   std::string Screen(HWND terminal) const;

@@ -229,6 +229,22 @@ BOOL ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR te
   return TRUE;
 }
 
+BOOL GetTextExtentPoint32A(HDC, LPCSTR, int count, SIZE* size) {
+  size->cx = 8 * count;
+  size->cy = 14;
+  return TRUE;
+}
+
+BOOL InvertRect(HDC dc, const RECT* rect) {
+  G().calls++;
+  Record("InvertRect", dc, {rect->left, rect->top, rect->right, rect->bottom}, "");
+  return TRUE;
+}
+
+int SetScrollInfo(HWND, int, const SCROLLINFO* info, BOOL) { return info->nPos; }
+HWND SetCapture(HWND) { return nullptr; }
+BOOL ReleaseCapture() { return TRUE; }
+
 // Recorded as a draw: dx, dy, then the scrolled rectangle.
 BOOL ScrollDC(HDC dc, int dx, int dy, const RECT* scroll, const RECT*, HRGN, LPRECT) {
   G().calls++;

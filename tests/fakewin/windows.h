@@ -357,6 +357,29 @@ BOOL ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR te
 typedef struct HRGN__* HRGN;
 BOOL ScrollDC(HDC dc, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN update, LPRECT updateRect);
 int GetClipBox(HDC dc, LPRECT rect);
+typedef struct tagSIZE {
+  LONG cx;
+  LONG cy;
+} SIZE;
+// Every character is 8 pixels wide.
+BOOL GetTextExtentPoint32A(HDC dc, LPCSTR text, int count, SIZE* size);
+BOOL InvertRect(HDC dc, const RECT* rect);
+typedef struct tagSCROLLINFO {
+  UINT cbSize;
+  UINT fMask;
+  int nMin;
+  int nMax;
+  UINT nPage;
+  int nPos;
+  int nTrackPos;
+} SCROLLINFO;
+#define SB_VERT 1
+#define SIF_RANGE 0x1
+#define SIF_PAGE 0x2
+#define SIF_POS 0x4
+int SetScrollInfo(HWND window, int bar, const SCROLLINFO* info, BOOL redraw);
+HWND SetCapture(HWND window);
+BOOL ReleaseCapture();
 BOOL IsIconic(HWND window);
 HWND GetAncestor(HWND window, UINT flags);
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);

@@ -29,7 +29,7 @@ void Check(bool ok) {
 
 void CheckBuffer(const ComPort& port) {
   for (int age = 0; age < kScreenRows; age++) Check(strnlen(port.screen.Row(age).text, sizeof port.screen.Row(age).text) <= 80);
-  Check(port.screen.CurrentIndex() >= 0 && port.screen.CurrentIndex() < kScreenRows);
+  Check(port.screen.CurrentIndex() >= 0 && port.screen.CurrentIndex() < port.screen.Capacity());
   Check(port.screen.Column() >= 0 && port.screen.Column() < kScreenColumns);
   Check(std::strlen(port.screen.RingRow(port.screen.CurrentIndex()).text) >= static_cast<size_t>(port.screen.Column()));
 }

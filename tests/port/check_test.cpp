@@ -26,7 +26,7 @@ class CheckTest : public OnePortTest {
   std::vector<std::string> Notices() const {
     std::vector<std::string> out;
     for (int i = 1; i <= kScreenRows; i++) {
-      std::string text = port->screen.RingRow((port->screen.CurrentIndex() + i) % kScreenRows).text;
+      std::string text = port->screen.Row(static_cast<uint64_t>(kScreenRows - i)).text;
       for (size_t at = text.find("<CHECK:"); at != std::string::npos; at = text.find("<CHECK:", at + 1))
         out.push_back(text.substr(at, text.find('>', at) - at + 1));
     }
