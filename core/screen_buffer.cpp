@@ -58,10 +58,20 @@ void ScreenBuffer::PutText(const unsigned char* bytes, int count, const ScreenOp
     row.changed = 1;
     if (++column_ >= kScreenColumns) AdvanceRow();
   };
-  // The spelling is the log's too (core/spelling.h).
-  auto spell = [&put](unsigned char b) {
+  // The spelling is the log's too (core/spelling.h). A spelling that fits
+  // in the row (and needs no stamp first) goes in at once: binary data is
+  // mostly spellings, and the rows it fills are many.
+  auto spell = [this, &put](unsigned char b) {
     char spelled[kSpelledMax];
     const int n = SpellByte(b, spelled);
+    ScreenRow& row = rows_[current_];
+    if (column_ + n < kScreenColumns && (!kStamps || column_ > 0 || row.text[0] != 0)) {
+      std::memcpy(row.text + column_, spelled, static_cast<size_t>(n));
+      column_ += n;
+      row.text[column_] = 0;
+      row.changed = 1;
+      return;
+    }
     for (int k = 0; k < n; k++) put(spelled[k]);
   };
   for (int i = 0; i < count; i++) {
