@@ -168,7 +168,7 @@ bool OpenPortNamed(const char* name) {
   create.szTitle = "ComX";
   create.hOwner = g_app.instance;
   create.x = create.y = create.cx = create.cy = CW_USEDEFAULT;
-  create.style = WS_VSCROLL;  // the history's
+  create.style = 0;
   create.lParam = reinterpret_cast<LPARAM>(&handover);
   HWND child = reinterpret_cast<HWND>(SendMessageA(g_app.mdiClient, WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&create)));
   if (child == nullptr) {

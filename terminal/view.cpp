@@ -185,6 +185,11 @@ void TerminalView::Paint(ComPort& port, bool full) {
     if (selected_ && age < screen.Kept()) InvertSelected(dc, row, screen.Advances() - age, top);
   }
   for (int shown = 0; shown < rows; shown++) screen.MarkPainted(scrollBack_ + static_cast<uint64_t>(shown));
+  if (full) {
+    // Below the last whole line: blank, whatever a size before left there.
+    RECT rest = {0, kTextTop + kLineHeight * rows, kBandRight, clientHeight_};
+    if (rest.bottom > rest.top) FillRect(dc, &rest, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  }
 
   // The context keeps its own font between paints, so the view's font can be freed with it.
   if (ownFont != nullptr) SelectObject(dc, ownFont);

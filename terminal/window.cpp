@@ -172,8 +172,14 @@ LRESULT OnPaint(HWND window, Terminal* terminal) {
 
 // The screen's rows as text, for tests, screen readers and automation tools.
 // The title stays the port's name: the system keeps it apart from this.
-// The rows up to the bottom one shown: as many as the window shows, at least kScreenRows.
-LRESULT OnGetText(const Terminal* terminal, WPARAM room, LPARAM buffer, bool lengthOnly) {
+// Set while the system draws the window's frame: Wine reads the caption
+// through WM_GETTEXT, which would put the rows in the title bar.
+int drawingFrame;
+
+// The rows up to the bottom one shown: as many as the window shows, at least
+// kScreenRows. While the frame is drawn, the title.
+LRESULT OnGetText(HWND window, const Terminal* terminal, WPARAM room, LPARAM buffer, bool lengthOnly) {
+  if (drawingFrame > 0) return DefMDIChildProcA(window, lengthOnly ? WM_GETTEXTLENGTH : WM_GETTEXT, room, buffer);
   const int rows = terminal->view.TextRows();
   const std::string text =
       terminal->port->screen.Text(terminal->view.BottomAge(), rows > kScreenRows ? rows : kScreenRows);
@@ -298,7 +304,14 @@ LRESULT CALLBACK TerminalWndProc(HWND window, UINT message, WPARAM wParam, LPARA
       return 0;
     case WM_GETTEXT:
     case WM_GETTEXTLENGTH:
-      return OnGetText(terminal, wParam, lParam, message == WM_GETTEXTLENGTH);
+      return OnGetText(window, terminal, wParam, lParam, message == WM_GETTEXTLENGTH);
+    case WM_NCPAINT:
+    case WM_NCACTIVATE: {
+      drawingFrame++;
+      const LRESULT result = DefMDIChildProcA(window, message, wParam, lParam);
+      drawingFrame--;
+      return result;
+    }
     default:
       break;
   }

@@ -1,7 +1,8 @@
 // Sets plix32.exe up for a screenshot: two ports of one cable open, the test
 // pattern sent for a moment, the windows tiled. With "check" after the file
 // name, Check Test Data is on while the pattern goes back and forth, and the
-// Port Statistics dialog of the active port is left open. With "hexdump",
+// Port Statistics dialog of the active port is left open. With "find", COM5
+// shows a device's log with the Find dialog over it. With "hexdump",
 // only COM5 is open, with Hex Dump on, and receives from COM6 (opened here)
 // text and binary frames with a Control notice between them. Prints READY, then
 // keeps the program up until the file named by its first argument exists (at
@@ -75,6 +76,48 @@ bool HexDumpScene(PlixApp& app, MessageBoxWatcher& boxes) {
   return true;
 }
 
+// COM5 alone, tiled, with 400 lines of a device's log received from COM6;
+// the Find dialog open, having found a line, shown selected in the history.
+bool FindScene(PlixApp& app, MessageBoxWatcher& boxes) {
+  FarEnd cable("COM6");
+  if (!cable.ok()) {
+    std::fprintf(stderr, "plix_screenshot: cannot open COM6: %lu\n", cable.error());
+    return false;
+  }
+  app.Command(504);
+  HWND terminal = app.WaitForTerminal("COM5", 5000);
+  if (terminal == nullptr) return false;
+  boxes.WaitFor(1, 3000);
+  app.Send(216);  // Clear Screen
+  std::string log;
+  for (int i = 1; i <= 400; i++) {
+    char line[96];
+    std::snprintf(line, sizeof line, "%04d boot: sensor %d temp=%d.%dC status %s\r\n", i, i % 4, 20 + i % 7, i % 10,
+                  i == 213 ? "FAULT 0x1b" : "OK");
+    log += line;
+  }
+  cable.WriteAll(log, 10000);
+  app.WaitForScreen(terminal, "0400 boot", 5000);
+  app.Send(203);  // Tile: the one window fills the frame
+  app.Command(234);  // Edit > Find...
+  HWND find = app.WaitForDialog("Find", 430, 5000);
+  if (find == nullptr) return false;
+  SetControlText(find, 430, "fault");
+  SendMessageA(find, WM_COMMAND, 433, 0);  // Find Next: selects it and scrolls it into view
+  app.WaitForScreen(terminal, "0213 boot", 3000);
+  // The status bar counts once a second.
+  HWND bar = FindWindowExA(app.frame(), nullptr, "msctls_statusbar32", nullptr);
+  WaitUntil(
+      [&] {
+        char text[512] = {};
+        SendMessageA(bar, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+        return std::strstr(text, "received 0 ") == nullptr;
+      },
+      3000);
+  WaitForStillPicture(terminal, 5000);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -98,8 +141,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   MessageBoxWatcher boxes(app.pid());  // the modem status box of each port
-  if (argc > 2 && std::string(argv[2]) == "hexdump") {
-    if (!HexDumpScene(app, boxes)) return 1;
+  const std::string scene = argc > 2 ? argv[2] : "";
+  if (scene == "hexdump" || scene == "find") {
+    if (!(scene == "find" ? FindScene(app, boxes) : HexDumpScene(app, boxes))) return 1;
     std::printf("READY\n");
     std::fflush(stdout);
     WaitUntil([&] { return GetFileAttributesA(argv[1]) != INVALID_FILE_ATTRIBUTES; }, 60000);
