@@ -241,6 +241,12 @@ BOOL InvertRect(HDC dc, const RECT* rect) {
   return TRUE;
 }
 
+int FillRect(HDC dc, const RECT* rect, HBRUSH) {
+  G().calls++;
+  Record("FillRect", dc, {rect->left, rect->top, rect->right, rect->bottom}, "");
+  return 1;
+}
+
 int SetScrollInfo(HWND, int, const SCROLLINFO* info, BOOL) { return info->nPos; }
 HWND SetCapture(HWND) { return nullptr; }
 BOOL ReleaseCapture() { return TRUE; }

@@ -364,6 +364,7 @@ typedef struct tagSIZE {
 // Every character is 8 pixels wide.
 BOOL GetTextExtentPoint32A(HDC dc, LPCSTR text, int count, SIZE* size);
 BOOL InvertRect(HDC dc, const RECT* rect);
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 typedef struct tagSCROLLINFO {
   UINT cbSize;
   UINT fMask;

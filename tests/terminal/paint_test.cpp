@@ -320,3 +320,45 @@ TEST_F(PaintTest, ChangesInsideAFramePaintOnceAtItsEnd) {
 }
 
 }  // namespace
+
+namespace {
+
+// Scrolled back, the view keeps its rows while data comes and counts what
+// came below; a drag selects whole characters, drawn inverted, read back as
+// shown; returning to the bottom follows the data again.
+TEST_F(PaintTest, AViewScrolledBackHoldsItsRowsAndShowsASelectionInverted) {
+  view_->Resize(88);  // five lines
+  for (int i = 0; i < 20; i++) port_.AddText(("row" + std::to_string(i) + "\n").c_str(), 0);
+  view_->Paint(port_, 1);
+  view_->ScrollBy(port_, 10);  // lines show rows 6 to 10
+  EXPECT_EQ(TextByLine()[1], "row6");
+  EXPECT_EQ(TextByLine()[5], "row10");
+
+  fake::Draws().clear();
+  port_.AddText("more\nand more\n", 0);
+  view_->Paint(port_, 0);
+  EXPECT_TRUE(fake::DrawsOf("ExtTextOutA").empty()) << "the rows shown moved";
+  EXPECT_EQ(view_->NewRowsBelow(), 2u);
+  EXPECT_EQ(port_.screen.Text(view_->BottomAge(), 2), "row9\r\nrow10");
+
+  // From the second character of line 2 (row7) to the middle of the third
+  // character of line 4 (row9): 8 pixels a character in the fake font.
+  fake::Draws().clear();
+  ASSERT_TRUE(view_->SelectFrom(port_, 10 + 8 + 1, 18 + 14 + 2));
+  view_->SelectTo(port_, 10 + 2 * 8 + 5, 18 + 3 * 14 + 2);
+  view_->EndSelecting();
+  EXPECT_EQ(view_->SelectedText(port_), "ow7\r\nrow8\r\nrow");
+  const auto inverted = fake::DrawsOf("InvertRect");
+  ASSERT_GE(inverted.size(), 3u);
+  const auto& last = inverted[inverted.size() - 3];  // the last paint: row9, row8, row7, bottom up
+  EXPECT_EQ(last.args, (std::vector<int>{10, 18 + 3 * 14, 10 + 3 * 8, 18 + 4 * 14}));
+  EXPECT_FALSE(view_->SelectFrom(port_, 40, 5)) << "a press on the lamps selects nothing";
+
+  fake::Draws().clear();
+  view_->ScrollToBottom(port_);
+  EXPECT_EQ(view_->NewRowsBelow(), 0u);
+  EXPECT_EQ(TextByLine().count(5), 0u);  // the empty current row
+  EXPECT_EQ(TextByLine()[4], "and more");
+}
+
+}  // namespace
