@@ -225,7 +225,8 @@ void TerminalView::UpdateScrollBar(const ComPort& port, int rows) {
   bar.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
   bar.nMax = static_cast<int>(kept - 1);
   bar.nPage = static_cast<UINT>(rows);
-  bar.nPos = kept > static_cast<uint64_t>(rows) ? static_cast<int>(kept - rows - scrollBack_) : 0;
+  const uint64_t deepest = Deepest(port);
+  bar.nPos = static_cast<int>(scrollBack_ < deepest ? deepest - scrollBack_ : 0);
   if (bar.nMax == shownBar_.nMax && bar.nPage == shownBar_.nPage && bar.nPos == shownBar_.nPos) return;
   shownBar_ = bar;
   SetScrollInfo(window_, SB_VERT, &bar, TRUE);
@@ -235,22 +236,25 @@ bool TerminalView::HoldView(const ComPort& port) {
   const ScreenBuffer& screen = port.screen;
   const uint64_t advanced = screen.Advances() - paintedAdvances_;
   paintedAdvances_ = screen.Advances();
-  if (advanced == 0 || scrollBack_ == 0) return false;
+  if (scrollBack_ == 0) return false;
   // Scrolled back: the rows shown stay where they are, until the history
-  // lets go of them (or is cleared).
+  // lets go of them (or is cleared, or the window grows past them).
   scrollBack_ += advanced;
   newRowsBelow_ += advanced;
-  const uint64_t rows = static_cast<uint64_t>(TextRows());
-  const uint64_t deepest = screen.Kept() > rows ? screen.Kept() - rows : 0;
+  const uint64_t deepest = Deepest(port);
   if (scrollBack_ <= deepest) return false;
   scrollBack_ = deepest;
   return true;
 }
 
+uint64_t TerminalView::Deepest(const ComPort& port) const {
+  const uint64_t kept = port.screen.Kept(), rows = static_cast<uint64_t>(TextRows());
+  return kept > rows ? kept - rows : 0;
+}
+
 void TerminalView::ScrollBy(ComPort& port, int64_t rows) {
   HoldView(port);  // rows that came since the last paint first
-  const uint64_t kept = port.screen.Kept(), shown = static_cast<uint64_t>(TextRows());
-  const int64_t deepest = kept > shown ? static_cast<int64_t>(kept - shown) : 0;
+  const int64_t deepest = static_cast<int64_t>(Deepest(port));
   int64_t back = static_cast<int64_t>(scrollBack_) + rows;
   back = back < 0 ? 0 : (back > deepest ? deepest : back);
   if (static_cast<uint64_t>(back) == scrollBack_) return;
@@ -260,9 +264,7 @@ void TerminalView::ScrollBy(ComPort& port, int64_t rows) {
 }
 
 void TerminalView::ScrollBarAt(ComPort& port, int position) {
-  const uint64_t kept = port.screen.Kept(), shown = static_cast<uint64_t>(TextRows());
-  const int64_t deepest = kept > shown ? static_cast<int64_t>(kept - shown) : 0;
-  ScrollBy(port, deepest - position - static_cast<int64_t>(scrollBack_));
+  ScrollBy(port, static_cast<int64_t>(Deepest(port)) - position - static_cast<int64_t>(scrollBack_));
 }
 
 TextSpot TerminalView::SpotAt(const ComPort& port, int x, int y) {

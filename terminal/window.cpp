@@ -170,14 +170,13 @@ LRESULT OnPaint(HWND window, Terminal* terminal) {
   return 0;
 }
 
-// The screen's rows as text, for tests, screen readers and automation tools.
-// The title stays the port's name: the system keeps it apart from this.
 // Set while the system draws the window's frame: Wine reads the caption
 // through WM_GETTEXT, which would put the rows in the title bar.
 int drawingFrame;
 
-// The rows up to the bottom one shown: as many as the window shows, at least
-// kScreenRows. While the frame is drawn, the title.
+// The screen's rows as text, for tests, screen readers and automation tools:
+// the rows up to the bottom one shown, as many as the window shows and at
+// least kScreenRows. While the frame is drawn, the title.
 LRESULT OnGetText(HWND window, const Terminal* terminal, WPARAM room, LPARAM buffer, bool lengthOnly) {
   if (drawingFrame > 0) return DefMDIChildProcA(window, lengthOnly ? WM_GETTEXTLENGTH : WM_GETTEXT, room, buffer);
   const int rows = terminal->view.TextRows();
@@ -192,22 +191,7 @@ LRESULT OnGetText(HWND window, const Terminal* terminal, WPARAM room, LPARAM buf
   return static_cast<LRESULT>(copied);
 }
 
-// Shift with Page Up, Page Down, Home and End moves through the history;
-// false for any other key, which goes on as before.
-bool ScrollKey(Terminal* terminal, WPARAM key) {
-  if (GetKeyState(VK_SHIFT) >= 0) return false;
-  TerminalView& view = terminal->view;
-  ComPort& port = *terminal->port;
-  const int64_t page = view.TextRows() > 1 ? view.TextRows() - 1 : 1;
-  switch (key) {
-    case VK_PRIOR: view.ScrollBy(port, page); return true;
-    case VK_NEXT: view.ScrollBy(port, -page); return true;
-    case VK_HOME: view.ScrollToTop(port); return true;
-    case VK_END: view.ScrollToBottom(port); return true;
-    default: return false;
-  }
-}
-
+// A scroll bar request (SB_...), from the bar itself or from a key.
 LRESULT OnScrollBar(HWND window, Terminal* terminal, WORD request) {
   TerminalView& view = terminal->view;
   ComPort& port = *terminal->port;
@@ -231,6 +215,22 @@ LRESULT OnScrollBar(HWND window, Terminal* terminal, WORD request) {
     default: break;
   }
   return 0;
+}
+
+// Shift with Page Up, Page Down, Home and End moves through the history as
+// the scroll bar would; false for any other key, which goes on as before.
+bool ScrollKey(HWND window, Terminal* terminal, WPARAM key) {
+  static const struct {
+    WPARAM key;
+    WORD request;
+  } kKeys[] = {{VK_PRIOR, SB_PAGEUP}, {VK_NEXT, SB_PAGEDOWN}, {VK_HOME, SB_TOP}, {VK_END, SB_BOTTOM}};
+  if (GetKeyState(VK_SHIFT) >= 0) return false;
+  for (const auto& k : kKeys) {
+    if (k.key != key) continue;
+    OnScrollBar(window, terminal, k.request);
+    return true;
+  }
+  return false;
 }
 
 LRESULT OnChar(Terminal* terminal, WPARAM character) {
@@ -274,7 +274,7 @@ LRESULT CALLBACK TerminalWndProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_CHAR:
       return OnChar(terminal, wParam);
     case WM_KEYDOWN:
-      if (ScrollKey(terminal, wParam)) return 0;
+      if (ScrollKey(window, terminal, wParam)) return 0;
       break;
     case WM_VSCROLL:
       return OnScrollBar(window, terminal, LOWORD(wParam));
