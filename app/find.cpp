@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/globals.h"
+#include "app/modeless.h"
 #include "res/resource.h"
 
 namespace {
@@ -26,6 +27,7 @@ INT_PTR CALLBACK FindDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     return TRUE;
   }
   if (message == WM_DESTROY) {
+    RemoveModeless(dialog);
     findDialog = nullptr;
     return FALSE;
   }
@@ -48,13 +50,14 @@ INT_PTR CALLBACK FindDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
 }  // namespace
 
 void OpenFindDialog(HWND frame) {
-  if (findDialog == nullptr) findDialog = CreateDialogParamA(g_app.instance, "FINDDLGBOX", frame, FindDlgProc, 0);
+  if (findDialog == nullptr) {
+    findDialog = CreateDialogParamA(g_app.instance, "FINDDLGBOX", frame, FindDlgProc, 0);
+    AddModeless(findDialog);
+  }
   if (findDialog == nullptr) return;
   ShowWindow(findDialog, SW_SHOW);
   SetFocus(GetDlgItem(findDialog, IDC_FINDTEXT));
   SendDlgItemMessageA(findDialog, IDC_FINDTEXT, EM_SETSEL, 0, -1);
 }
-
-HWND FindDialog() { return findDialog; }
 
 const FindRequest& LastFind() { return lastFind; }

@@ -7,7 +7,5 @@
 
 // Shows the dialog (made at the first call), its text selected.
 void OpenFindDialog(HWND frame);
-// The dialog while it exists, for the message loop's IsDialogMessage; else null.
-HWND FindDialog();
 // What Find Next looks for; an empty text until the dialog has been used.
 const FindRequest& LastFind();

@@ -10,6 +10,7 @@
 #include "app/globals.h"
 #include "app/find.h"
 #include "app/help.h"
+#include "app/send.h"
 #include "app/statusbar.h"
 #include "dialogs/dialogs.h"
 #include "port/comport.h"
@@ -123,6 +124,12 @@ LRESULT OnCommand(HWND frame, UINT message, WPARAM wParam, LPARAM lParam) {
     case IDM_CLOSEALL: EnumChildWindows(g_app.mdiClient, CloseAllProc, 0); return 0;
     case IDM_PORTS:
       DialogBoxParamA(g_app.instance, "PORTSDLGBOX", frame, PortsDlgProc, reinterpret_cast<LPARAM>(&OpenPortNamed));
+      return 0;
+    case IDM_SENDTEXT:
+      if (ActiveTerminal() != nullptr) OpenSendTextDialog(frame);
+      return 0;
+    case IDM_SENDFILE:
+      SendFile(frame);
       return 0;
     case IDM_FIND:
       if (ActiveTerminal() != nullptr) OpenFindDialog(frame);

@@ -1,7 +1,7 @@
 // Start-up and the one message loop of the process.
 #include <windows.h>
 
-#include "app/find.h"
+#include "app/modeless.h"
 #include "app/frame.h"
 #include "app/globals.h"
 #include "port/errorbox.h"
@@ -73,7 +73,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int show) {
 
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-    if (FindDialog() != nullptr && IsDialogMessageA(FindDialog(), &message)) continue;
+    if (ModelessMessage(&message)) continue;
     if (TranslateMDISysAccel(g_app.mdiClient, &message)) continue;
     if (TranslateAcceleratorA(g_app.frameWindow, accelerators, &message)) continue;
     TranslateMessage(&message);

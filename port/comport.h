@@ -3,12 +3,14 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "core/log_line.h"
 #include "core/port_stats.h"
 #include "core/screen_buffer.h"
 #include "port/check.h"
+#include "port/file_sender.h"
 #include "port/pattern_writer.h"
 #include "port/reader.h"
 #include "port/recovery.h"
@@ -31,6 +33,15 @@ struct PortCapture {
   std::FILE* file = nullptr;
   int failed = 0;   // the failure notice already shown; cleared when saving works
   int written = 0;  // written to since the last poll pass; a quiet pass closes the file
+};
+
+// Send File: the file going out, and what the passes have counted of it.
+struct PortSend {
+  FileSender sender;
+  char name[64] = {};    // the file's name, for the notices
+  DWORD startedAt = 0;
+  uint64_t counted = 0;  // bytes already in the statistics
+  int active = 0;
 };
 
 // A read the driver refused: shown once until a read works again, and the
@@ -83,6 +94,7 @@ struct ComPort {
   PortCapture capture;    // Save To Disk
   PortReader reader;      // the thread that takes what arrives
   PatternWriter writer;   // Send Test Data: the thread that keeps the line full
+  PortSend send;          // Send File
   PortStats stats;        // what the port has done, for the Statistics dialog and the status bar
   PortCheck check;        // Check Test Data: the received bytes against the test pattern
   PortRecovery recovery;  // a lost device: noticing it, reopening it, its settings to give back
@@ -157,6 +169,13 @@ struct ComPort {
 
   // Transmit and receive. count 0: bytes is a NUL-terminated text.
   int ComOut(const char* bytes, int count);
+  // Send Text: the bytes go out at once, logged as sent.
+  void SendBytes(const std::string& bytes);
+  // Send File: `bytes` (the file `name`) go out from a thread of their own;
+  // false (with the lost port's notice) when the port is lost.
+  bool StartFileSend(const char* name, std::vector<char> bytes);
+  // Ends a send: its notice says how far it came.
+  void CancelFileSend();
   // Takes what the reader has put into its ring: to the statistics, the
   // log, the screen, the capture file and the checker, in that order.
   // Shows no box, so it may run inside any other box of the port.
@@ -187,6 +206,10 @@ struct ComPort {
   void StartReaderIfDue();
   void ServiceTestData(bool outputEmpty, bool queuesKnown);
   void CountTestData();
+  void ServiceFileSend();
+  void CountFileSend();
+  void EndFileSend(bool finished);
+  void ReportWriteFailure(const WriteFailure& failure);
   void ReportReadFailure();
   void SaveBlock(const char* bytes, size_t count);
   void CloseCapture();

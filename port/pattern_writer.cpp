@@ -26,34 +26,38 @@ void PatternWriter::Pump() {
   if (io_.Running() && !io_.Threaded() && !failure_.Pending()) Cycle();
 }
 
-bool PatternWriter::Fail(WriteFailure::Kind kind, DWORD error) {
-  failure_.Put(WriteFailure{kind, error});
-  return false;
+bool PatternWriter::Cycle() {
+  return WriteBlock(io_, block_.data(), static_cast<DWORD>(block_.size()), sent_, failure_);
 }
 
-bool PatternWriter::Cycle() {
-  HANDLE device = io_.device();
-  OVERLAPPED* record = io_.record();
+bool WriteBlock(IoThread& io, const char* bytes, DWORD count, std::atomic<uint64_t>& sent,
+                FailureSlot<WriteFailure>& failure) {
+  auto fail = [&failure](WriteFailure::Kind kind, DWORD error) {
+    failure.Put(WriteFailure{kind, error});
+    return false;
+  };
+  HANDLE device = io.device();
+  OVERLAPPED* record = io.record();
   DWORD written = 0;
-  if (WriteFile(device, block_.data(), static_cast<DWORD>(block_.size()), &written, record)) {
-    sent_.fetch_add(written);
+  if (WriteFile(device, bytes, count, &written, record)) {
+    sent.fetch_add(written);
     return true;
   }
   const DWORD error = GetLastError();
-  if (error != ERROR_IO_PENDING) return Fail(WriteFailure::kRefused, error);
+  if (error != ERROR_IO_PENDING) return fail(WriteFailure::kRefused, error);
   // Without a thread a write not done at once is cancelled; what it moved counts.
-  const DWORD wait = io_.Threaded() ? io_.WaitForOperation(kWriteWaitMs) : WaitForSingleObject(record->hEvent, 0);
+  const DWORD wait = io.Threaded() ? io.WaitForOperation(kWriteWaitMs) : WaitForSingleObject(record->hEvent, 0);
   if (wait != WAIT_OBJECT_0) {
-    sent_.fetch_add(CancelAndCollect(device, record));
-    if (!io_.Threaded()) return true;
+    sent.fetch_add(CancelAndCollect(device, record));
+    if (!io.Threaded()) return true;
     if (wait == IoThread::kStopping) return false;
     // A write that does not end for seconds is reported as a stuck write always was.
-    return Fail(WriteFailure::kTimedOut, wait);
+    return fail(WriteFailure::kTimedOut, wait);
   }
   if (!GetOverlappedResult(device, record, &written, FALSE)) {
-    sent_.fetch_add(written);
-    return Fail(WriteFailure::kFailed, GetLastError());
+    sent.fetch_add(written);
+    return fail(WriteFailure::kFailed, GetLastError());
   }
-  sent_.fetch_add(written);
+  sent.fetch_add(written);
   return true;
 }

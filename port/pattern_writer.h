@@ -23,6 +23,13 @@ struct WriteFailure {
 // goes out after the write in flight.
 int PatternsPerWrite(DWORD baud, int length);
 
+// One write of `count` bytes on the thread's record, seen to its end (or, on
+// the window's thread, cancelled if not done at once); what the driver took
+// is added to `sent`. False once the writer must stop: stopped, or failed
+// (the failure put in `failure`).
+bool WriteBlock(IoThread& io, const char* bytes, DWORD count, std::atomic<uint64_t>& sent,
+                FailureSlot<WriteFailure>& failure);
+
 class PatternWriter {
  public:
   // Writes `copies` patterns per write until stopped: on its own thread when
@@ -49,7 +56,6 @@ class PatternWriter {
 
  private:
   bool Cycle();
-  bool Fail(WriteFailure::Kind kind, DWORD error);
 
   // block_ is filled by Start before the thread begins and only read after.
   // Shared without a lock: sent_ (the thread adds, the window's thread takes

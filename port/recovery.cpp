@@ -74,6 +74,7 @@ void ComPort::MarkLost(DWORD error) {
   reader.Stop();
   writer.Stop();
   Drain();
+  EndFileSend(false);  // its notice before the loss's
   // Nothing may stay outstanding on the records once the handle is closed.
   if (writePending) {
     DWORD moved = CancelAndCollect(handle, &writeOverlapped);

@@ -121,6 +121,11 @@ void ComPort::ServiceTestData(bool outputEmpty, bool queuesKnown) {
   if (failure.kind == WriteFailure::kNone) return;
   writer.Stop();  // started again by the next pass
   CountTestData();
+  ReportWriteFailure(failure);
+}
+
+// A writer thread's failure, with the boxes a single write has always had.
+void ComPort::ReportWriteFailure(const WriteFailure& failure) {
   stats.failedWrites++;
   if (failure.kind == WriteFailure::kTimedOut) {
     // A write that never ends may be the first sign of a device gone.
@@ -165,6 +170,8 @@ int ComPort::ServicePort() {
   if (Lost() || closePending) return 0;
 
   ServiceTestData(queuesKnown && outCount == 0, queuesKnown);
+  if (closePending || Lost()) return 0;
+  ServiceFileSend();
   if (closePending || Lost()) return 0;
   reader.Pump();  // without a thread, the pass reads
   Drain();
@@ -218,6 +225,7 @@ void ReleasePort(ComPort* port) {
   port->closePending = 1;
   port->reader.Stop();
   port->writer.Stop();
+  port->send.sender.Stop();
   if (port->holds > 0) return;
   delete port;
 }

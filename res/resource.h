@@ -39,6 +39,10 @@
 #define IDM_SELECTALL 233
 #define IDM_FIND 234
 #define IDM_FINDNEXT 235
+
+// Port menu: sending what the user gives
+#define IDM_SENDTEXT 236
+#define IDM_SENDFILE 237
 #define IDM_HELP 667
 
 // The Open Port popup: COM n is 499 + n; the range ends at 649.
@@ -54,6 +58,21 @@
 #define IDC_MATCHCASE 431
 #define IDC_FINDUP 432
 #define IDC_FINDNEXT 433
+
+// Send Text dialog
+#define IDC_SENDTEXT 440
+#define IDC_SENDEND 441
+#define IDC_SENDREPEAT 442
+#define IDC_SENDNOW 443
+#define IDC_SENDSTOP 444
+
+// Sending (a file) dialog
+#define IDC_SENDPROGRESS 450
+#define IDC_SENDSTATUS 451
+#define IDC_SENDCANCEL 452
+#define IDC_SENDDELAY 453
+#define IDC_SENDPERLINE 454
+#define IDC_SENDBLOCK 455
 
 // Built-in user guide, shown when the help file is not there
 #define IDC_GUIDETEXT 380

@@ -28,6 +28,10 @@ constexpr int kClose = 200, kShowCrLf = 202, kCloseAll = 206, kSaveToDisk = 212,
 constexpr int kPortNameEdit = 370;
 constexpr int kCopy = 232, kSelectAll = 233, kFind = 234;
 constexpr int kFindText = 430, kFindNext = 433;
+constexpr int kSendTextCommand = 236, kSendFileCommand = 237;
+constexpr int kSendText = 440, kSendEnd = 441, kSendRepeat = 442, kSendNow = 443, kSendStop = 444;
+constexpr int kSendProgress = 450, kSendStatus = 451, kSendCancel = 452;
+constexpr UINT kProgressPosition = WM_USER + 8;  // PBM_GETPOS
 
 const char kModemBox[] = "GetCommModemStatus Error:50";
 const char kInputsBox[] = "These are inputs, so cannot be controlled!";
@@ -547,6 +551,122 @@ TEST_F(PlixExe, KeepsTwoThousandLinesToScrollCopyAndFind) {
   ASSERT_TRUE(app_.Type(terminal, {KeyTap('C', true, true), KeyTap('C', false, true)}));
   EXPECT_EQ(Hex(cable.Read(1, 3000)), "03 ");
   EXPECT_EQ(Hex(cable.Read(1, 300)), "") << "Ctrl+Shift+C reached the port";
+}
+
+// --- Send Text and Send File ------------------------------------------------
+
+TEST_F(PlixExe, SendsTextAsTheScreenSpellsItOnceOrAgainAndAgain) {
+  FarEnd cable(far_);
+  ASSERT_TRUE(cable.ok()) << cable.error();
+  HWND terminal = OpenFromMenu(port_);
+  ASSERT_NE(terminal, nullptr);
+  ASSERT_TRUE(boxes_->WaitFor(1, 3000));
+  app_.Command(kSendTextCommand);
+  HWND dialog = app_.WaitForDialog("Send Text", kSendText, 5000);
+  ASSERT_NE(dialog, nullptr);
+  const struct {
+    const char* text;
+    int ending;  // none, CR, LF, CR LF
+    std::string bytes;
+  } sends[] = {
+      {"AT<CR>", 0, "41 54 0d "},
+      {"<1bH>[2J", 0, "1b 5b 32 4a "},
+      {"a<b <0H>", 3, "61 3c 62 20 00 0d 0a "},
+  };
+  for (const auto& send : sends) {
+    SetControlText(dialog, kSendText, send.text);
+    SendMessageA(GetDlgItem(dialog, kSendEnd), CB_SETCURSEL, static_cast<WPARAM>(send.ending), 0);
+    PostMessageA(dialog, WM_COMMAND, kSendNow, 0);
+    const size_t count = send.bytes.size() / 3;
+    EXPECT_EQ(Hex(cable.Read(count, 3000)), send.bytes) << send.text;
+  }
+  EXPECT_EQ(SendMessageA(GetDlgItem(dialog, kSendText), CB_GETCOUNT, 0, 0), 3) << "the texts sent are offered again";
+
+  // Every 100 ms until Stop: about ten a second.
+  SetControlText(dialog, kSendText, "ping<CR>");
+  SendMessageA(GetDlgItem(dialog, kSendEnd), CB_SETCURSEL, 0, 0);
+  SetControlText(dialog, kSendRepeat, "100");
+  PostMessageA(dialog, WM_COMMAND, kSendNow, 0);
+  const std::string first = cable.Read(5, 3000);
+  const DWORD start = GetTickCount();
+  std::string more = cable.Read(SIZE_MAX, 2000);
+  const DWORD took = GetTickCount() - start;
+  PostMessageA(dialog, WM_COMMAND, kSendStop, 0);
+  ASSERT_TRUE(Settled());
+  cable.Drain(300);
+  const size_t pings = more.size() / 5;
+  EXPECT_EQ(more.size() % 5, 0u);
+  EXPECT_GE(pings * 1000 / took, 6u) << pings << " in " << took << " ms";
+  EXPECT_LE(pings * 1000 / took, 12u) << pings << " in " << took << " ms";
+  EXPECT_EQ(cable.Read(1, 500), "") << "sending went on after Stop";
+  PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+// Types a path into the system's Open dialog and presses Open.
+bool ChooseFile(const PlixApp& app, const std::string& path) {
+  HWND open = nullptr;
+  if (!WaitUntil([&] { return (open = FindWindowA("#32770", "Send File")) != nullptr && IsWindowVisible(open); }, 5000))
+    return false;
+  for (int id : {0x47c, 0x480}) {  // the file name box, Explorer style or old style
+    HWND box = GetDlgItem(open, id);
+    if (box != nullptr) SendMessageA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+  }
+  PostMessageA(open, WM_COMMAND, IDOK, 0);
+  return WaitUntil([&] { return !IsWindow(open); }, 5000) && app.Running();
+}
+
+TEST_F(PlixExe, SendsAFileWholeShowingItsProgressOrStopsWhenCancelled) {
+  FarEnd cable(far_);
+  ASSERT_TRUE(cable.ok()) << cable.error();
+  HWND terminal = OpenFromMenu(port_);
+  ASSERT_NE(terminal, nullptr);
+  ASSERT_TRUE(boxes_->WaitFor(1, 3000));
+  cable.Drain(200);
+  std::string bytes(1 << 20, '\0');
+  uint32_t state = 2463534242u;
+  for (char& b : bytes) {
+    state ^= state << 13, state ^= state >> 17, state ^= state << 5;
+    b = static_cast<char>(state);
+  }
+  const std::string path = workdir_ + "\\random.bin";
+  {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+  }
+
+  // Whole: every byte at the far end, the bar at its end, then the dialog gone.
+  app_.Command(kSendFileCommand);
+  ASSERT_TRUE(ChooseFile(app_, path));
+  HWND sending = app_.WaitForDialog("Sending", kSendProgress, 5000);
+  ASSERT_NE(sending, nullptr);
+  const std::string received = cable.Read(bytes.size(), 30000);
+  EXPECT_EQ(received.size(), bytes.size());
+  EXPECT_TRUE(received == bytes) << "the bytes differ";
+  EXPECT_TRUE(WaitUntil(
+      [&] { return !IsWindow(sending) || SendMessageA(GetDlgItem(sending, kSendProgress), kProgressPosition, 0, 0) == 1000; },
+      3000));
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(sending); }, 5000)) << "the Sending dialog stayed";
+  EXPECT_TRUE(app_.WaitForScreen(terminal, "<Sent random.bin: 1048576 bytes in ", 3000)) << app_.Screen(terminal);
+
+  // Cancelled while the far end reads nothing: the write in flight is
+  // cancelled, fewer bytes arrive, and nothing more after.
+  app_.Command(kSendFileCommand);
+  ASSERT_TRUE(ChooseFile(app_, path));
+  sending = app_.WaitForDialog("Sending", kSendProgress, 5000);
+  ASSERT_NE(sending, nullptr);
+  // The cable's buffers fill and the writer waits: the count holds still.
+  ASSERT_TRUE(WaitUntilSteady([&] { return ControlText(sending, kSendStatus).substr(0, 20); }, 300, 8000));
+  PostMessageA(sending, WM_COMMAND, kSendCancel, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(sending); }, 3000));
+  const std::string part = cable.Drain(300);
+  EXPECT_LT(part.size(), bytes.size());
+  EXPECT_GT(part.size(), 0u);
+  EXPECT_TRUE(part == bytes.substr(0, part.size())) << "what arrived is not the file's start";
+  EXPECT_EQ(cable.Read(1, 200), "") << "bytes came after the cancel";
+  EXPECT_TRUE(app_.WaitForScreen(terminal, "<Send cancelled after ", 3000)) << app_.Screen(terminal);
+  EXPECT_EQ(boxes_->Texts().size(), 1u) << boxes_->Texts().back();
 }
 
 TEST_F(PlixExe, DrawsFiveLampsAndAnswersClicks) {

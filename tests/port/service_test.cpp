@@ -41,7 +41,7 @@ class ServiceTest : public FakeWinTest {
   static std::string Screen(const ComPort& port) {
     std::string out;
     for (int i = 1; i <= kScreenRows; i++) {
-      const ScreenRow& row = port.screen.RingRow((port.screen.CurrentIndex() + i) % kScreenRows);
+      const ScreenRow& row = port.screen.Row(static_cast<uint64_t>(kScreenRows - i));
       if (!out.empty() || row.text[0] != 0) out += std::string(row.text) + (i < kScreenRows ? "|" : "");
     }
     return out;
@@ -207,6 +207,35 @@ TEST_F(ServiceTest, EachPortSendsThePatternWheneverItsOutputQueueIsEmpty) {
   g_program.sendTestData = 0;
   Tick();
   EXPECT_EQ(busy.written.size(), kPatternsPerWrite * 1155u);
+}
+
+// Send File without a thread: a block per pass, whole blocks of 8 KiB, or a
+// line at a time when paced; its end and a cancel each leave their notice.
+TEST_F(ServiceTest, AFileGoesOutInBlocksOrLinesAndEndsWithItsNotice) {
+  auto port = OpenWindowed("COM1");
+  fake::Device& device = *fake::FindDevice("COM1");
+  std::string file;
+  for (int i = 0; file.size() < 20000; i++) file += "line " + std::to_string(i) + " of the file\n";
+  file.resize(20000);
+  ASSERT_TRUE(port->StartFileSend("log.txt", std::vector<char>(file.begin(), file.end())));
+  Tick();
+  EXPECT_EQ(device.written, file.substr(0, kSendBlock));
+  port->send.sender.Pace(10, true, 0);  // a line, up to its LF, per write
+  Tick();
+  EXPECT_EQ(device.written, file.substr(0, file.find('\n', kSendBlock) + 1));
+  port->send.sender.Pace(0, false, 0);
+  for (int i = 0; i < 4; i++) Tick();
+  EXPECT_EQ(device.written, file);
+  EXPECT_NE(Screen(*port).find("<Sent log.txt: 20000 bytes in "), std::string::npos) << Screen(*port);
+  EXPECT_EQ(port->stats.bytesSent, 20000u);
+
+  device.written.clear();
+  ASSERT_TRUE(port->StartFileSend("log.txt", std::vector<char>(file.begin(), file.end())));
+  Tick();
+  port->CancelFileSend();
+  Tick();
+  EXPECT_EQ(device.written.size(), kSendBlock);
+  EXPECT_NE(Screen(*port).find("<Send cancelled after 8192 of 20000 bytes>"), std::string::npos) << Screen(*port);
 }
 
 TEST_F(ServiceTest, ThePatternWaitsWhileTheQueuesCannotBeRead) {
