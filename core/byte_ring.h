@@ -10,7 +10,12 @@
 
 class ByteRing {
  public:
-  explicit ByteRing(size_t capacity) : capacity_(capacity), bytes_(new char[capacity]) {}
+  // The storage is taken by Reserve, before the writer first writes: a ring
+  // that is never used costs nothing.
+  explicit ByteRing(size_t capacity) : capacity_(capacity) {}
+  void Reserve() {
+    if (!bytes_) bytes_.reset(new char[capacity_]);
+  }
   ByteRing(const ByteRing&) = delete;
   ByteRing& operator=(const ByteRing&) = delete;
 

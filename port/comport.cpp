@@ -17,6 +17,7 @@ ComPort::ComPort()
       lampCount(5),
       modemStatus(0),
       outputLines(kLineDtr | kLineRts),
+      screen(g_program.historyRows > 0 ? g_program.historyRows : kHistoryRows),
       needsRepaint(0),
       eventPending(0),
       eventOverlapped{},

@@ -20,6 +20,7 @@ struct ProgramState {
   DWORD platformId;       // VER_PLATFORM_*; selects the loop-back request form
   int threadedIo;         // ports read (and send test data) on threads of their own; off in unit tests
   HWND dataWindow;        // told by kPortDataMessage that a port's threads have news
+  int historyRows;        // rows each new terminal keeps; 0: kHistoryRows (fuzzing keeps few)
 };
 
 // Posted by a port's reader (at most one unanswered per port) when bytes

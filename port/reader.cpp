@@ -7,6 +7,7 @@ void PortReader::Start(HANDLE device, bool threaded, HWND notify, UINT message) 
   message_ = message;
   failure_.Clear();
   quietReads_ = 0;
+  ring_.Reserve();  // before the thread, which writes into it
   io_.Start(device, threaded, [this] { return Cycle(); });
 }
 
