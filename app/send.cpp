@@ -233,7 +233,17 @@ void SendFile(HWND frame) {
   // The Open dialog ran a loop of its own: the terminal may have gone.
   ComPort* port = IsWindow(terminal) ? PortOf(terminal) : nullptr;
   if (port == nullptr || !port->StartFileSend(path + open.nFileOffset, std::move(bytes))) return;
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+  auto* sending = new Sending{terminal, 0};
   HWND dialog = CreateDialogParamA(g_app.instance, "SENDINGDLGBOX", frame, SendingDlgProc,
-                                   reinterpret_cast<LPARAM>(new Sending{terminal, 0}));
+                                   reinterpret_cast<LPARAM>(sending));
+  if (dialog == nullptr) {
+    // No way to follow or cancel it: it does not go.
+    delete sending;
+    port->CancelFileSend();
+    return;
+  }
   AddModeless(dialog);
+  ShowWindow(dialog, SW_SHOW);
 }

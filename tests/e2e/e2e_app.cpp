@@ -592,7 +592,7 @@ TEST_F(PlixExe, SendsTextAsTheScreenSpellsItOnceOrAgainAndAgain) {
   std::string more = cable.Read(SIZE_MAX, 2000);
   const DWORD took = GetTickCount() - start;
   PostMessageA(dialog, WM_COMMAND, kSendStop, 0);
-  ASSERT_TRUE(Settled());
+  ASSERT_TRUE(app_.Answers(5000, nullptr));  // Stop carried out
   cable.Drain(300);
   const size_t pings = more.size() / 5;
   EXPECT_EQ(more.size() % 5, 0u);
@@ -607,10 +607,18 @@ bool ChooseFile(const PlixApp& app, const std::string& path) {
   HWND open = nullptr;
   if (!WaitUntil([&] { return (open = FindWindowA("#32770", "Send File")) != nullptr && IsWindowVisible(open); }, 5000))
     return false;
-  for (int id : {0x47c, 0x480}) {  // the file name box, Explorer style or old style
-    HWND box = GetDlgItem(open, id);
-    if (box != nullptr) SendMessageA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-  }
+  // The file name box (0x47c Explorer style, 0x480 old style): its edit
+  // control, inside a ComboBoxEx and its ComboBox, takes the text.
+  static std::string typed;
+  typed = path;
+  EnumChildWindows(
+      open,
+      [](HWND child, LPARAM) -> BOOL {
+        const int id = GetDlgCtrlID(child);
+        if (id == 0x47c || id == 0x480) SendMessageA(child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+        return TRUE;
+      },
+      0);
   PostMessageA(open, WM_COMMAND, IDOK, 0);
   return WaitUntil([&] { return !IsWindow(open); }, 5000) && app.Running();
 }
@@ -640,7 +648,7 @@ TEST_F(PlixExe, SendsAFileWholeShowingItsProgressOrStopsWhenCancelled) {
   app_.Command(kSendFileCommand);
   ASSERT_TRUE(ChooseFile(app_, path));
   HWND sending = app_.WaitForDialog("Sending", kSendProgress, 5000);
-  ASSERT_NE(sending, nullptr);
+  ASSERT_NE(sending, nullptr) << app_.Screen(terminal);
   const std::string received = cable.Read(bytes.size(), 30000);
   EXPECT_EQ(received.size(), bytes.size());
   EXPECT_TRUE(received == bytes) << "the bytes differ";
