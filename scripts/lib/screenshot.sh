@@ -3,8 +3,9 @@
 # each showing the test pattern the other sent, windows tiled. With "check",
 # Check Test Data is on and the Port Statistics dialog is open. With
 # "hexdump", COM5 alone shows what COM6 sent with Hex Dump on. With "find",
-# COM5 shows a device's log, a line found by the Find dialog selected.
-#   bash scripts/lib/screenshot.sh [OUT.png [check|hexdump|find]]   (default build/plix32-two-ports.png)
+# COM5 shows a device's log, a line found by the Find dialog selected. With
+# "send", a file goes out a line at a time, the Sending dialog over it.
+#   bash scripts/lib/screenshot.sh [OUT.png [check|hexdump|find|send]]   (default build/plix32-two-ports.png)
 # Needs the win64 build (plix32.exe and tests/e2e/plix_screenshot.exe).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
@@ -42,7 +43,7 @@ fi
 mkdir -p "$(dirname "$out")"
 import -window root "$out"
 # The frame only, as it stands at the top left of the display.
-case ${2:-} in hexdump | find) mogrify -crop 768x576+0+0 +repage "$out" ;; esac
+case ${2:-} in hexdump | find | send) mogrify -crop 768x576+0+0 +repage "$out" ;; esac
 : >"$run/done"
 wait "$helper_pid" || { cat "$run/helper.log" >&2; log "plix32.exe did not end cleanly"; exit 1; }
 log "screenshot: $out"

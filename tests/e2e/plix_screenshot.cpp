@@ -118,6 +118,56 @@ bool FindScene(PlixApp& app, MessageBoxWatcher& boxes) {
   return true;
 }
 
+// COM5 alone, tiled: a file going out a line at a time with a pause after
+// each (the Sending dialog's fields), while COM6 answers each line; the Send
+// Text dialog open too.
+bool SendScene(PlixApp& app, MessageBoxWatcher& boxes, const std::string& workdir) {
+  FarEnd cable("COM6");
+  if (!cable.ok()) return false;
+  app.Command(504);
+  HWND terminal = app.WaitForTerminal("COM5", 5000);
+  if (terminal == nullptr) return false;
+  boxes.WaitFor(1, 3000);
+  const std::string path = workdir + "\\commands.txt";
+  if (FILE* file = std::fopen(path.c_str(), "wb")) {
+    for (int i = 0; i < 4000; i++) std::fprintf(file, "AT+WRITE=%04d,%08X\r\n", i, i * 2654435761u);
+    std::fclose(file);
+  }
+  app.Send(203);  // Tile
+  app.Command(237);  // Port > Send File...
+  HWND open = nullptr;
+  WaitUntil([&] { return (open = FindWindowA("#32770", "Send File")) != nullptr && IsWindowVisible(open); }, 5000);
+  static std::string typed;
+  typed = path;
+  EnumChildWindows(
+      open,
+      [](HWND child, LPARAM) -> BOOL {
+        if (GetDlgCtrlID(child) == 0x47c) SendMessageA(child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+        return TRUE;
+      },
+      0);
+  PostMessageA(open, WM_COMMAND, IDOK, 0);
+  HWND sending = app.WaitForDialog("Sending", 450, 5000);
+  if (sending == nullptr) return false;
+  SetControlText(sending, 453, "20");                 // pause 20 ms
+  SendMessageA(GetDlgItem(sending, 454), BM_CLICK, 0, 0);  // after each line
+  // The far end answers each command for a while.
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < 2500) {
+    std::string got = cable.Read(SIZE_MAX, 50);
+    for (size_t at = 0; (at = got.find("\r\n", at)) != std::string::npos; at += 2) cable.Write("OK\r\n");
+  }
+  app.Command(236);  // Send Text...
+  HWND text = app.WaitForDialog("Send Text", 440, 5000);
+  if (text != nullptr) {
+    SetControlText(text, 440, "AT+STATUS?<CR>");
+    SetWindowPos(text, nullptr, 60, 110, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  }
+  SetWindowPos(sending, HWND_TOP, 280, 320, 0, 0, SWP_NOSIZE);
+  WaitForStillPicture(terminal, 2000);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -142,8 +192,11 @@ int main(int argc, char** argv) {
   }
   MessageBoxWatcher boxes(app.pid());  // the modem status box of each port
   const std::string scene = argc > 2 ? argv[2] : "";
-  if (scene == "hexdump" || scene == "find") {
-    if (!(scene == "find" ? FindScene(app, boxes) : HexDumpScene(app, boxes))) return 1;
+  if (scene == "hexdump" || scene == "find" || scene == "send") {
+    const bool ready = scene == "find"   ? FindScene(app, boxes)
+                       : scene == "send" ? SendScene(app, boxes, workdir)
+                                         : HexDumpScene(app, boxes);
+    if (!ready) return 1;
     std::printf("READY\n");
     std::fflush(stdout);
     WaitUntil([&] { return GetFileAttributesA(argv[1]) != INVALID_FILE_ATTRIBUTES; }, 60000);
