@@ -50,14 +50,8 @@ INT_PTR CALLBACK FindDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
 }  // namespace
 
 void OpenFindDialog(HWND frame) {
-  if (findDialog == nullptr) {
-    findDialog = CreateDialogParamA(g_app.instance, "FINDDLGBOX", frame, FindDlgProc, 0);
-    AddModeless(findDialog);
-  }
-  if (findDialog == nullptr) return;
-  ShowWindow(findDialog, SW_SHOW);
-  SetFocus(GetDlgItem(findDialog, IDC_FINDTEXT));
-  SendDlgItemMessageA(findDialog, IDC_FINDTEXT, EM_SETSEL, 0, -1);
+  if (OpenModeless(&findDialog, "FINDDLGBOX", frame, FindDlgProc, IDC_FINDTEXT) != nullptr)
+    SendDlgItemMessageA(findDialog, IDC_FINDTEXT, EM_SETSEL, 0, -1);
 }
 
 const FindRequest& LastFind() { return lastFind; }

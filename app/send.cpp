@@ -202,13 +202,7 @@ INT_PTR CALLBACK SendingDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 }  // namespace
 
 void OpenSendTextDialog(HWND frame) {
-  if (sendTextDialog == nullptr) {
-    sendTextDialog = CreateDialogParamA(g_app.instance, "SENDTEXTDLGBOX", frame, SendTextDlgProc, 0);
-    AddModeless(sendTextDialog);
-  }
-  if (sendTextDialog == nullptr) return;
-  ShowWindow(sendTextDialog, SW_SHOW);
-  SetFocus(GetDlgItem(sendTextDialog, IDC_SENDTEXT));
+  OpenModeless(&sendTextDialog, "SENDTEXTDLGBOX", frame, SendTextDlgProc, IDC_SENDTEXT);
 }
 
 void SendFile(HWND frame) {

@@ -56,6 +56,15 @@ class PlixExe : public ProgramTest {
     ProgramTest::SetUp();
     StartIn(workdir_);
   }
+  // Opens the cable's near end in the program (its modem status box
+  // answered) and takes in what the cable held from before.
+  HWND OpenWithCable(FarEnd& cable) {
+    if (!cable.ok()) return nullptr;
+    HWND terminal = OpenFromMenu(port_);
+    if (terminal == nullptr || !boxes_->WaitFor(1, 3000)) return nullptr;
+    cable.Drain(200);
+    return terminal;
+  }
 };
 
 // --- Opening ports ---------------------------------------------------------
@@ -480,10 +489,8 @@ std::string StatusBarText(HWND frame) {
 
 TEST_F(PlixExe, KeepsTwoThousandLinesToScrollCopyAndFind) {
   FarEnd cable(far_);
-  ASSERT_TRUE(cable.ok()) << "cannot open " << far_ << ": " << cable.error();
-  HWND terminal = OpenFromMenu(port_);
-  ASSERT_NE(terminal, nullptr);
-  ASSERT_TRUE(boxes_->WaitFor(1, 3000));  // the modem status box, out of the way
+  HWND terminal = OpenWithCable(cable);
+  ASSERT_NE(terminal, nullptr) << "cannot open " << far_ << ": " << cable.error();
   app_.Command(kClearScreen);
   ASSERT_TRUE(WaitUntil([&] { return app_.Screen(terminal).empty(); }, 2000)) << app_.Screen(terminal);
   std::string sent, copied;
@@ -557,10 +564,8 @@ TEST_F(PlixExe, KeepsTwoThousandLinesToScrollCopyAndFind) {
 
 TEST_F(PlixExe, SendsTextAsTheScreenSpellsItOnceOrAgainAndAgain) {
   FarEnd cable(far_);
-  ASSERT_TRUE(cable.ok()) << cable.error();
-  HWND terminal = OpenFromMenu(port_);
-  ASSERT_NE(terminal, nullptr);
-  ASSERT_TRUE(boxes_->WaitFor(1, 3000));
+  HWND terminal = OpenWithCable(cable);
+  ASSERT_NE(terminal, nullptr) << cable.error();
   app_.Command(kSendTextCommand);
   HWND dialog = app_.WaitForDialog("Send Text", kSendText, 5000);
   ASSERT_NE(dialog, nullptr);
@@ -602,34 +607,10 @@ TEST_F(PlixExe, SendsTextAsTheScreenSpellsItOnceOrAgainAndAgain) {
   PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
 }
 
-// Types a path into the system's Open dialog and presses Open.
-bool ChooseFile(const PlixApp& app, const std::string& path) {
-  HWND open = nullptr;
-  if (!WaitUntil([&] { return (open = FindWindowA("#32770", "Send File")) != nullptr && IsWindowVisible(open); }, 5000))
-    return false;
-  // The file name box (0x47c Explorer style, 0x480 old style): its edit
-  // control, inside a ComboBoxEx and its ComboBox, takes the text.
-  static std::string typed;
-  typed = path;
-  EnumChildWindows(
-      open,
-      [](HWND child, LPARAM) -> BOOL {
-        const int id = GetDlgCtrlID(child);
-        if (id == 0x47c || id == 0x480) SendMessageA(child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
-        return TRUE;
-      },
-      0);
-  PostMessageA(open, WM_COMMAND, IDOK, 0);
-  return WaitUntil([&] { return !IsWindow(open); }, 5000) && app.Running();
-}
-
 TEST_F(PlixExe, SendsAFileWholeShowingItsProgressOrStopsWhenCancelled) {
   FarEnd cable(far_);
-  ASSERT_TRUE(cable.ok()) << cable.error();
-  HWND terminal = OpenFromMenu(port_);
-  ASSERT_NE(terminal, nullptr);
-  ASSERT_TRUE(boxes_->WaitFor(1, 3000));
-  cable.Drain(200);
+  HWND terminal = OpenWithCable(cable);
+  ASSERT_NE(terminal, nullptr) << cable.error();
   std::string bytes(1 << 20, '\0');
   uint32_t state = 2463534242u;
   for (char& b : bytes) {
@@ -646,7 +627,7 @@ TEST_F(PlixExe, SendsAFileWholeShowingItsProgressOrStopsWhenCancelled) {
 
   // Whole: every byte at the far end, the bar at its end, then the dialog gone.
   app_.Command(kSendFileCommand);
-  ASSERT_TRUE(ChooseFile(app_, path));
+  ASSERT_TRUE(app_.ChooseFile("Send File", path));
   HWND sending = app_.WaitForDialog("Sending", kSendProgress, 5000);
   ASSERT_NE(sending, nullptr) << app_.Screen(terminal);
   const std::string received = cable.Read(bytes.size(), 30000);
@@ -661,7 +642,7 @@ TEST_F(PlixExe, SendsAFileWholeShowingItsProgressOrStopsWhenCancelled) {
   // Cancelled while the far end reads nothing: the write in flight is
   // cancelled, fewer bytes arrive, and nothing more after.
   app_.Command(kSendFileCommand);
-  ASSERT_TRUE(ChooseFile(app_, path));
+  ASSERT_TRUE(app_.ChooseFile("Send File", path));
   sending = app_.WaitForDialog("Sending", kSendProgress, 5000);
   ASSERT_NE(sending, nullptr);
   // The cable's buffers fill and the writer waits: the count holds still.

@@ -691,3 +691,23 @@ std::string ExpectedTestPattern() {
   for (int length = 5; length <= 46; ++length) out += letters.substr(0, length) + "\r\n";
   return out;
 }
+
+bool PlixApp::ChooseFile(const char* title, const std::string& path) const {
+  HWND open = nullptr;
+  if (!WaitUntil([&] { return (open = FindWindowA("#32770", title)) != nullptr && IsWindowVisible(open); }, 5000))
+    return false;
+  // The file name box (0x47c Explorer style, 0x480 old style): its edit
+  // control, inside a ComboBoxEx and its ComboBox, takes the text.
+  static std::string typed;
+  typed = path;
+  EnumChildWindows(
+      open,
+      [](HWND child, LPARAM) -> BOOL {
+        const int id = GetDlgCtrlID(child);
+        if (id == 0x47c || id == 0x480) SendMessageA(child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+        return TRUE;
+      },
+      0);
+  PostMessageA(open, WM_COMMAND, IDOK, 0);
+  return WaitUntil([&] { return !IsWindow(open); }, 5000) && Running();
+}

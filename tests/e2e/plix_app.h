@@ -92,6 +92,10 @@ class PlixApp {
   // the focus; false if it could not be given the focus.
   bool Type(HWND terminal, const std::vector<std::vector<INPUT>>& keystrokes) const;
 
+  // Types `path` into the program's Open dialog titled `title` (once it is
+  // shown) and presses Open; true once the dialog has gone.
+  bool ChooseFile(const char* title, const std::string& path) const;
+
   // Posts WM_CLOSE to the frame and waits for the process; its exit code,
   // or STILL_ACTIVE if it did not end in time.
   DWORD CloseAndWait(DWORD milliseconds);

@@ -23,22 +23,27 @@ std::string Bytes(const char (&literal)[N]) {
   return std::string(literal, N - 1);
 }
 
+// Opens COM5 in the program, its modem status box answered; null (said on
+// stderr) if the cable's far end or the window is missing.
+HWND OpenCom5(PlixApp& app, MessageBoxWatcher& boxes, const FarEnd& cable) {
+  if (!cable.ok()) {
+    std::fprintf(stderr, "plix_screenshot: cannot open COM6: %lu\n", cable.error());
+    return nullptr;
+  }
+  app.Command(504);
+  HWND terminal = app.WaitForTerminal("COM5", 5000);
+  if (terminal == nullptr) std::fprintf(stderr, "plix_screenshot: COM5 did not open\n");
+  boxes.WaitFor(1, 3000);
+  return terminal;
+}
+
 // COM5 alone, tiled to fill the frame, Hex Dump on; COM6 sends a greeting, a
 // binary frame, then (after the Control notice) a reply with escape
 // sequences and the bytes at the edges of the printable range.
 bool HexDumpScene(PlixApp& app, MessageBoxWatcher& boxes) {
   FarEnd cable("COM6");
-  if (!cable.ok()) {
-    std::fprintf(stderr, "plix_screenshot: cannot open COM6: %lu\n", cable.error());
-    return false;
-  }
-  app.Command(504);
-  HWND terminal = app.WaitForTerminal("COM5", 5000);
-  if (terminal == nullptr) {
-    std::fprintf(stderr, "plix_screenshot: COM5 did not open\n");
-    return false;
-  }
-  boxes.WaitFor(1, 3000);
+  HWND terminal = OpenCom5(app, boxes, cable);
+  if (terminal == nullptr) return false;
   app.Send(216);  // Clear Screen: the dump from the first row
   app.Send(231);  // Hex Dump
   const std::string parts[] = {
@@ -80,14 +85,8 @@ bool HexDumpScene(PlixApp& app, MessageBoxWatcher& boxes) {
 // the Find dialog open, having found a line, shown selected in the history.
 bool FindScene(PlixApp& app, MessageBoxWatcher& boxes) {
   FarEnd cable("COM6");
-  if (!cable.ok()) {
-    std::fprintf(stderr, "plix_screenshot: cannot open COM6: %lu\n", cable.error());
-    return false;
-  }
-  app.Command(504);
-  HWND terminal = app.WaitForTerminal("COM5", 5000);
+  HWND terminal = OpenCom5(app, boxes, cable);
   if (terminal == nullptr) return false;
-  boxes.WaitFor(1, 3000);
   app.Send(216);  // Clear Screen
   std::string log;
   for (int i = 1; i <= 400; i++) {
@@ -123,11 +122,8 @@ bool FindScene(PlixApp& app, MessageBoxWatcher& boxes) {
 // Text dialog open too.
 bool SendScene(PlixApp& app, MessageBoxWatcher& boxes, const std::string& workdir) {
   FarEnd cable("COM6");
-  if (!cable.ok()) return false;
-  app.Command(504);
-  HWND terminal = app.WaitForTerminal("COM5", 5000);
+  HWND terminal = OpenCom5(app, boxes, cable);
   if (terminal == nullptr) return false;
-  boxes.WaitFor(1, 3000);
   const std::string path = workdir + "\\commands.txt";
   if (FILE* file = std::fopen(path.c_str(), "wb")) {
     for (int i = 0; i < 4000; i++) std::fprintf(file, "AT+WRITE=%04d,%08X\r\n", i, i * 2654435761u);
@@ -135,18 +131,7 @@ bool SendScene(PlixApp& app, MessageBoxWatcher& boxes, const std::string& workdi
   }
   app.Send(203);  // Tile
   app.Command(237);  // Port > Send File...
-  HWND open = nullptr;
-  WaitUntil([&] { return (open = FindWindowA("#32770", "Send File")) != nullptr && IsWindowVisible(open); }, 5000);
-  static std::string typed;
-  typed = path;
-  EnumChildWindows(
-      open,
-      [](HWND child, LPARAM) -> BOOL {
-        if (GetDlgCtrlID(child) == 0x47c) SendMessageA(child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
-        return TRUE;
-      },
-      0);
-  PostMessageA(open, WM_COMMAND, IDOK, 0);
+  if (!app.ChooseFile("Send File", path)) return false;
   HWND sending = app.WaitForDialog("Sending", 450, 5000);
   if (sending == nullptr) return false;
   SetControlText(sending, 453, "20");                 // pause 20 ms
