@@ -656,6 +656,19 @@ TEST_F(PlixExe, SendsAFileWholeShowingItsProgressOrStopsWhenCancelled) {
   EXPECT_EQ(cable.Read(1, 200), "") << "bytes came after the cancel";
   EXPECT_TRUE(app_.WaitForScreen(terminal, "<Send cancelled after ", 3000)) << app_.Screen(terminal);
   EXPECT_EQ(boxes_->Texts().size(), 1u) << boxes_->Texts().back();
+
+  // A file that cannot be read (held open by another program): a box with
+  // the system's reason, and nothing goes out.
+  HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  app_.Command(kSendFileCommand);
+  ASSERT_TRUE(app_.ChooseFile("Send File", path));
+  ASSERT_TRUE(boxes_->WaitFor(2, 5000));
+  CloseHandle(held);
+  EXPECT_EQ(boxes_->Texts().back().rfind("Cannot read " + path + ":", 0), 0u) << boxes_->Texts().back();
+  EXPECT_NE(boxes_->Texts().back().find("(error 32)"), std::string::npos) << boxes_->Texts().back();
+  EXPECT_EQ(cable.Read(1, 300), "");
+  EXPECT_EQ(app_.WaitForDialog("Sending", kSendProgress, 300), nullptr);
 }
 
 TEST_F(PlixExe, DrawsFiveLampsAndAnswersClicks) {

@@ -236,6 +236,17 @@ TEST_F(ServiceTest, AFileGoesOutInBlocksOrLinesAndEndsWithItsNotice) {
   Tick();
   EXPECT_EQ(device.written.size(), kSendBlock);
   EXPECT_NE(Screen(*port).find("<Send cancelled after 8192 of 20000 bytes>"), std::string::npos) << Screen(*port);
+
+  // Unplugged in the middle: the send ends with its notice, then the loss's.
+  ASSERT_TRUE(port->StartFileSend("log.txt", std::vector<char>(file.begin(), file.end())));
+  Tick();
+  fake::Unplug("COM1");
+  Tick();
+  const std::string screen = Screen(*port);
+  const size_t cancelled = screen.rfind("<Send cancelled after 8192 of 20000 bytes>");
+  ASSERT_NE(cancelled, std::string::npos) << screen;
+  EXPECT_LT(cancelled, screen.find("<Port Lost: ", cancelled)) << screen;
+  EXPECT_EQ(port->send.active, 0);
 }
 
 TEST_F(ServiceTest, ThePatternWaitsWhileTheQueuesCannotBeRead) {
