@@ -692,22 +692,21 @@ std::string ExpectedTestPattern() {
   return out;
 }
 
+namespace {
+// The file name box (0x47c Explorer style, 0x480 old style): its edit
+// control, inside a ComboBoxEx and its ComboBox, takes the text.
+BOOL CALLBACK TypeFileName(HWND child, LPARAM path) {
+  const int id = GetDlgCtrlID(child);
+  if (id == 0x47c || id == 0x480) SendMessageA(child, WM_SETTEXT, 0, path);
+  return TRUE;
+}
+}  // namespace
+
 bool PlixApp::ChooseFile(const char* title, const std::string& path) const {
   HWND open = nullptr;
   if (!WaitUntil([&] { return (open = FindWindowA("#32770", title)) != nullptr && IsWindowVisible(open); }, 5000))
     return false;
-  // The file name box (0x47c Explorer style, 0x480 old style): its edit
-  // control, inside a ComboBoxEx and its ComboBox, takes the text.
-  static std::string typed;
-  typed = path;
-  EnumChildWindows(
-      open,
-      [](HWND child, LPARAM) -> BOOL {
-        const int id = GetDlgCtrlID(child);
-        if (id == 0x47c || id == 0x480) SendMessageA(child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
-        return TRUE;
-      },
-      0);
+  EnumChildWindows(open, TypeFileName, reinterpret_cast<LPARAM>(path.c_str()));
   PostMessageA(open, WM_COMMAND, IDOK, 0);
   return WaitUntil([&] { return !IsWindow(open); }, 5000) && Running();
 }
