@@ -78,7 +78,9 @@ void ComPort::ReportReadFailure() {
   reader.Stop();
   Drain();  // what came before the failure first
   stats.failedReads++;
-  if (LostBy(failure.error)) return;
+  // A read that fails as its device goes may fail with an error that says
+  // nothing of it: the driver is asked before any box.
+  if (LostBy(failure.error) || Vanished()) return;
   readTrouble.since = GetTickCount();
   if (readTrouble.shown) return;
   readTrouble.shown = 1;
