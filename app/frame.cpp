@@ -102,8 +102,6 @@ bool FlipSwitch(UINT command) {
   return false;
 }
 
-HWND ActiveTerminal() { return reinterpret_cast<HWND>(SendMessageA(g_app.mdiClient, WM_MDIGETACTIVE, 0, 0)); }
-
 LRESULT OnCommand(HWND frame, UINT message, WPARAM wParam, LPARAM lParam) {
   int command = LOWORD(wParam);
   if (command >= IDM_FIRSTPORT && command <= IDM_LASTPORT) {
@@ -150,6 +148,8 @@ LRESULT OnCommand(HWND frame, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 }  // namespace
+
+HWND ActiveTerminal() { return reinterpret_cast<HWND>(SendMessageA(g_app.mdiClient, WM_MDIGETACTIVE, 0, 0)); }
 
 bool OpenPortNamed(const char* name) {
   auto* port = new (std::nothrow) ComPort;

@@ -9,3 +9,5 @@ BOOL CALLBACK CloseAllProc(HWND window, LPARAM lParam);
 // Opens the port of that name as the Open Port menu does, with its terminal
 // window; false (after a box) if it did not open.
 bool OpenPortNamed(const char* name);
+// The MDI client's active terminal window; null for none.
+HWND ActiveTerminal();

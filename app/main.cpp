@@ -1,9 +1,9 @@
 // Start-up and the one message loop of the process.
 #include <windows.h>
 
-#include "app/modeless.h"
 #include "app/frame.h"
 #include "app/globals.h"
+#include "app/modeless.h"
 #include "port/errorbox.h"
 #include "port/program.h"
 #include "terminal/lamps.h"

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/frame.h"
 #include "app/globals.h"
 #include "app/modeless.h"
 #include "core/spelling_reader.h"
@@ -20,8 +21,6 @@ namespace {
 constexpr UINT_PTR kTimer = 1;
 constexpr size_t kRecentTexts = 20;
 constexpr DWORD kShowEndMs = 1000;  // the Sending dialog stays this long at its end
-
-HWND ActiveTerminal() { return reinterpret_cast<HWND>(SendMessageA(g_app.mdiClient, WM_MDIGETACTIVE, 0, 0)); }
 
 // --- Send Text ---------------------------------------------------------------
 

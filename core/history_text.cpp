@@ -42,6 +42,21 @@ int FindInRow(const char* text, const FindRequest& request, int from, int before
   return -1;
 }
 
+// From `from` to the end of the history the request's direction goes to.
+bool FindOnePass(const ScreenBuffer& screen, const FindRequest& request, TextSpot from, TextSpot* found) {
+  const uint64_t oldest = OldestRow(screen), newest = screen.Advances();
+  for (uint64_t row = from.row;;) {
+    const bool first = row == from.row;
+    const int at = FindInRow(TextOf(screen, row), request, first ? from.column : 0, first ? from.column : kScreenColumns + 1);
+    if (at >= 0) {
+      *found = TextSpot{row, at};
+      return true;
+    }
+    if (request.up ? row == oldest : row == newest) return false;
+    row = request.up ? row - 1 : row + 1;
+  }
+}
+
 }  // namespace
 
 std::string SelectedText(const ScreenBuffer& screen, TextSpot from, TextSpot to) {
@@ -59,25 +74,6 @@ std::string SelectedText(const ScreenBuffer& screen, TextSpot from, TextSpot to)
   }
   return out;
 }
-
-namespace {
-
-// From `from` to the end of the history the request's direction goes to.
-bool FindOnePass(const ScreenBuffer& screen, const FindRequest& request, TextSpot from, TextSpot* found) {
-  const uint64_t oldest = OldestRow(screen), newest = screen.Advances();
-  for (uint64_t row = from.row;;) {
-    const bool first = row == from.row;
-    const int at = FindInRow(TextOf(screen, row), request, first ? from.column : 0, first ? from.column : kScreenColumns + 1);
-    if (at >= 0) {
-      *found = TextSpot{row, at};
-      return true;
-    }
-    if (request.up ? row == oldest : row == newest) return false;
-    row = request.up ? row - 1 : row + 1;
-  }
-}
-
-}  // namespace
 
 bool FindInHistory(const ScreenBuffer& screen, const FindRequest& request, TextSpot from, TextSpot* found) {
   if (request.text.empty()) return false;

@@ -252,15 +252,19 @@ uint64_t TerminalView::Deepest(const ComPort& port) const {
   return kept > rows ? kept - rows : 0;
 }
 
-void TerminalView::ScrollBy(ComPort& port, int64_t rows) {
+bool TerminalView::MoveView(const ComPort& port, int64_t rows) {
   HoldView(port);  // rows that came since the last paint first
   const int64_t deepest = static_cast<int64_t>(Deepest(port));
   int64_t back = static_cast<int64_t>(scrollBack_) + rows;
   back = back < 0 ? 0 : (back > deepest ? deepest : back);
-  if (static_cast<uint64_t>(back) == scrollBack_) return;
+  if (static_cast<uint64_t>(back) == scrollBack_) return false;
   scrollBack_ = static_cast<uint64_t>(back);
   if (scrollBack_ == 0) newRowsBelow_ = 0;
-  Paint(port, true);
+  return true;
+}
+
+void TerminalView::ScrollBy(ComPort& port, int64_t rows) {
+  if (MoveView(port, rows)) Paint(port, true);
 }
 
 void TerminalView::ScrollBarAt(ComPort& port, int position) {
@@ -306,10 +310,10 @@ bool TerminalView::SelectFrom(ComPort& port, int x, int y) {
 void TerminalView::SelectTo(ComPort& port, int x, int y) {
   if (!dragging_) return;
   // Dragged above or below the text: the history scrolls under the mouse.
-  if (y < kTextTop) ScrollBy(port, 1);
-  if (y >= kTextTop + kLineHeight * TextRows()) ScrollBy(port, -1);
+  const int64_t rows = y < kTextTop ? 1 : (y >= kTextTop + kLineHeight * TextRows() ? -1 : 0);
+  const bool moved = rows != 0 && MoveView(port, rows);
   const TextSpot spot = SpotAt(port, x, y);
-  if (spot == caret_) return;
+  if (spot == caret_ && !moved) return;
   caret_ = spot;
   Paint(port, true);
 }
@@ -334,7 +338,7 @@ void TerminalView::Select(ComPort& port, TextSpot from, TextSpot to) {
   const uint64_t rows = static_cast<uint64_t>(TextRows());
   const uint64_t age = port.screen.Advances() - std::min(from.row, port.screen.Advances());
   if (age < scrollBack_ || age >= scrollBack_ + rows)
-    ScrollBy(port, static_cast<int64_t>(age) - static_cast<int64_t>(rows / 2) - static_cast<int64_t>(scrollBack_));
+    MoveView(port, static_cast<int64_t>(age) - static_cast<int64_t>(rows / 2) - static_cast<int64_t>(scrollBack_));
   Paint(port, true);
 }
 

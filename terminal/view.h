@@ -82,6 +82,9 @@ class TerminalView : public PortWatcher {
   // Takes in the rows begun since the last look; scrolled back, the view
   // stays on its rows. True when the history has let go of rows it showed.
   bool HoldView(const ComPort& port);
+  // Moves the view by `rows` (positive: back), within the history; true if
+  // it moved. The caller paints.
+  bool MoveView(const ComPort& port, int64_t rows);
   // The farthest back the view goes: the oldest row held at the top.
   uint64_t Deepest(const ComPort& port) const;
 

@@ -480,13 +480,6 @@ std::string ClipboardText() {
   return out;
 }
 
-std::string StatusBarText(HWND frame) {
-  HWND bar = FindWindowExA(frame, nullptr, "msctls_statusbar32", nullptr);
-  char text[512] = {};
-  if (bar != nullptr) SendMessageA(bar, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-  return text;
-}
-
 TEST_F(PlixExe, KeepsTwoThousandLinesToScrollCopyAndFind) {
   FarEnd cable(far_);
   HWND terminal = OpenWithCable(cable);
@@ -516,9 +509,9 @@ TEST_F(PlixExe, KeepsTwoThousandLinesToScrollCopyAndFind) {
   EXPECT_TRUE(app_.WaitForScreen(terminal, "line 0001", 3000)) << app_.Screen(terminal);
   EXPECT_EQ(app_.Screen(terminal).find("line 2000"), std::string::npos);
   ASSERT_TRUE(cable.Write("one more\r\n"));
-  EXPECT_TRUE(WaitUntil([&] { return StatusBarText(app_.frame()).find("1 new row below") != std::string::npos; },
+  EXPECT_TRUE(WaitUntil([&] { return app_.StatusText().find("1 new row below") != std::string::npos; },
                         3000))
-      << StatusBarText(app_.frame());
+      << app_.StatusText();
   EXPECT_EQ(app_.Screen(terminal).find("one more"), std::string::npos) << "the view moved with new data";
 
   // Find: the dialog's text is selected and scrolled into view; a text that
@@ -534,8 +527,8 @@ TEST_F(PlixExe, KeepsTwoThousandLinesToScrollCopyAndFind) {
   EXPECT_EQ(ClipboardText(), "line 1234");
   SetControlText(find, kFindText, "no such line");
   PostMessageA(find, WM_COMMAND, kFindNext, 0);
-  EXPECT_TRUE(WaitUntil([&] { return StatusBarText(app_.frame()).find("Cannot find") != std::string::npos; }, 3000))
-      << StatusBarText(app_.frame());
+  EXPECT_TRUE(WaitUntil([&] { return app_.StatusText().find("Cannot find") != std::string::npos; }, 3000))
+      << app_.StatusText();
   PostMessageA(find, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(find); }, 3000));
 

@@ -49,13 +49,7 @@ class Check : public ProgramTest {
     return WaitUntil([&] { return !IsWindow(dialog); }, 3000);
   }
 
-  std::string StatusText() {
-    HWND bar = FindWindowExA(app_.frame(), nullptr, "msctls_statusbar32", nullptr);
-    if (bar == nullptr) return "(no status bar)";
-    char text[512] = {};
-    SendMessageA(bar, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    return text;
-  }
+  std::string StatusText() { return app_.StatusText(); }
 };
 
 std::string Patterns(int n) {

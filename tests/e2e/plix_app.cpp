@@ -710,3 +710,11 @@ bool PlixApp::ChooseFile(const char* title, const std::string& path) const {
   PostMessageA(open, WM_COMMAND, IDOK, 0);
   return WaitUntil([&] { return !IsWindow(open); }, 5000) && Running();
 }
+
+std::string PlixApp::StatusText() const {
+  HWND bar = FindWindowExA(frame_, nullptr, "msctls_statusbar32", nullptr);
+  if (bar == nullptr) return "(no status bar)";
+  char text[512] = {};
+  SendMessageA(bar, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+  return text;
+}

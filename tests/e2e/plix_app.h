@@ -92,6 +92,9 @@ class PlixApp {
   // the focus; false if it could not be given the focus.
   bool Type(HWND terminal, const std::vector<std::vector<INPUT>>& keystrokes) const;
 
+  // The status bar's text; "(no status bar)" without one.
+  std::string StatusText() const;
+
   // Types `path` into the program's Open dialog titled `title` (once it is
   // shown) and presses Open; true once the dialog has gone.
   bool ChooseFile(const char* title, const std::string& path) const;

@@ -105,13 +105,7 @@ bool FindScene(PlixApp& app, MessageBoxWatcher& boxes) {
   SendMessageA(find, WM_COMMAND, 433, 0);  // Find Next: selects it and scrolls it into view
   app.WaitForScreen(terminal, "0213 boot", 3000);
   // The status bar counts once a second.
-  HWND bar = FindWindowExA(app.frame(), nullptr, "msctls_statusbar32", nullptr);
-  WaitUntil(
-      [&] {
-        char text[512] = {};
-        SendMessageA(bar, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-        return std::strstr(text, "received 0 ") == nullptr;
-      },
+  WaitUntil([&] { return app.StatusText().find("received 0 ") == std::string::npos; },
       3000);
   WaitForStillPicture(terminal, 5000);
   return true;
@@ -209,10 +203,8 @@ int main(int argc, char** argv) {
           if (app.Screen(t).find(lastLine) == std::string::npos) return false;
         if (!check) return true;
         // The status bar of the active terminal: "...   checked N  good ...".
-        char text[512] = {};
-        SendMessageA(FindWindowExA(app.frame(), nullptr, "msctls_statusbar32", nullptr), WM_GETTEXT, sizeof text,
-                     reinterpret_cast<LPARAM>(text));
-        const char* checked = std::strstr(text, "checked ");
+        const std::string text = app.StatusText();
+        const char* checked = std::strstr(text.c_str(), "checked ");
         return checked != nullptr && std::strtoull(checked + 8, nullptr, 10) >= 40 * 1155;
       },
       15000);
