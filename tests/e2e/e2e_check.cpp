@@ -98,14 +98,9 @@ TEST_F(Check, FindsTheFaultsPutIntoAThousandPatterns) {
       EXPECT_TRUE(app_.WaitForScreen(terminal, stage.notice, 10000)) << app_.Screen(terminal);
     }
   }
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        Figures f{};
-        return ReadStatistics(&f) && f.received == sent.size();
-      },
-      20000));
-
   Figures f{};
+  ASSERT_TRUE(WaitUntil([&] { return ReadStatistics(&f) && f.received == sent.size(); }, 20000))
+      << "received " << f.received << " of " << sent.size() << "; the screen: " << app_.Screen(terminal);
   ASSERT_TRUE(ReadStatistics(&f));
   EXPECT_EQ(f.received, sent.size());
   EXPECT_EQ(f.missing, 10u);

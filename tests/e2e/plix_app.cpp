@@ -685,6 +685,18 @@ std::string FarEnd::Drain(DWORD quietMs) {
   }
 }
 
+bool EmptyCable(const std::string& one, const std::string& other) {
+  FarEnd a(one), b(other);
+  if (!a.ok() || !b.ok()) return false;
+  size_t read = 0;
+  return WaitUntilSteady(
+      [&] {
+        read += a.Read(SIZE_MAX, 0).size() + b.Read(SIZE_MAX, 0).size();
+        return read;
+      },
+      200, 10000);
+}
+
 std::string ExpectedTestPattern() {
   const std::string letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
   std::string out;

@@ -232,5 +232,12 @@ class FarEnd {
   DWORD error_ = 0;
 };
 
+// Reads both ends of a cable until neither has had a byte for 200 ms: what an
+// earlier test left on its way (a pattern still going out as its ports
+// closed) would otherwise reach the next program first, and bytes nobody
+// reads at one end stop socat carrying the other way too. False if the ends
+// cannot be opened or do not fall quiet.
+bool EmptyCable(const std::string& one, const std::string& other);
+
 // The test pattern as it must appear on the wire (one repetition).
 std::string ExpectedTestPattern();

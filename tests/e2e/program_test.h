@@ -18,6 +18,7 @@ class ProgramTest : public ::testing::Test {
     missing_ = EnvOr("PLIX_E2E_MISSING", "COM9");
     workdir_ = FullPath(EnvOr("PLIX_E2E_WORKDIR", "build\\e2e-app"));
     CreateDirectoryA(workdir_.c_str(), nullptr);
+    ASSERT_TRUE(EmptyCable(port_, far_)) << "the cable " << port_ << " <-> " << far_ << " does not fall quiet";
   }
 
   void StartIn(const std::string& directory) {
