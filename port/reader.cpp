@@ -6,7 +6,8 @@ void PortReader::Start(HANDLE device, bool threaded, HWND notify, UINT message) 
   notify_ = notify;
   message_ = message;
   failure_.Clear();
-  quietReads_ = 0;
+  quiet_ = true;
+  rate_ = LineRate(0);
   ring_.Reserve();  // before the thread, which writes into it
   io_.Start(device, threaded, [this] { return Cycle(); });
 }
@@ -38,33 +39,31 @@ bool PortReader::Cycle() {
     if (threaded) io_.Pause(5);
     return threaded;
   }
-  if (room > kReadBlock) room = kReadBlock;
+  // Without a thread the pass takes what the driver has, a block at a time.
+  const size_t ask = threaded ? ReadAsk(rate_, kReadBlock) : kReadBlock;
+  if (room > ask) room = ask;
   HANDLE device = io_.device();
-  if (threaded && quietReads_ >= kQuietReads) io_.Pause(kQuietPauseMs);
   OVERLAPPED* record = io_.record();
   DWORD got = 0;
   bool waited = false;
+  const uint64_t began = MonotonicMicros();
   if (!ReadFile(device, at, static_cast<DWORD>(room), &got, record)) {
     DWORD error = GetLastError();
     if (error != ERROR_IO_PENDING) return Fail(error, false);
     waited = true;
-    // Without a thread, only what has come by now. With one, no longer than
-    // a few time-outs: under Wine a read issued while bytes already wait
-    // can lose its time-out and wait for its whole block, which at the end
-    // of a stream never comes. A read ended that way keeps what it took.
-    const DWORD wait = threaded ? io_.WaitForOperation(kReadWaitMs) : WaitForSingleObject(record->hEvent, 0);
+    // Without a thread, only what has come by now. With one, a quiet line's
+    // read waits for its first byte, any other no longer than kReadWaitMs. A
+    // read ended that way keeps what it took.
+    const DWORD wait = !threaded ? WaitForSingleObject(record->hEvent, 0)
+                                 : io_.WaitForOperation(quiet_ ? kQuietWaitMs : kReadWaitMs);
     if (wait != WAIT_OBJECT_0) {
       got = CancelAndCollect(device, record);
-      if (got > 0) {
-        ring_.Commit(got);
-        Tell();
-        quietReads_ = 0;
-      }
+      Took(got, room, MonotonicMicros() - began, true);
       return threaded && wait != IoThread::kStopping;
     }
     if (!GetOverlappedResult(device, record, &got, FALSE)) {
       error = GetLastError();
-      // Wine ends a read at its time-out with ERROR_TIMEOUT where Windows
+      // Wine ends a read at a time-out with ERROR_TIMEOUT where Windows
       // reports success; the count is right either way.
       if (error != ERROR_TIMEOUT) {
         if (got > 0) ring_.Commit(got);
@@ -72,14 +71,18 @@ bool PortReader::Cycle() {
       }
     }
   }
-  if (got > 0) {
-    ring_.Commit(got);
-    Tell();
-    quietReads_ = 0;
-  } else if (threaded) {
-    // A driver that answers at once with nothing would have the thread spin.
-    if (!waited) io_.Pause(kReadSliceMs);
-    if (quietReads_ < kQuietReads) quietReads_++;
-  }
+  Took(got, room, MonotonicMicros() - began, false);
+  // A driver that answers at once with nothing would have the thread spin.
+  if (got == 0 && threaded && !waited) io_.Pause(kEmptyReadPauseMs);
   return true;
+}
+
+// A read that filled, or was cut short while bytes kept coming, shows the
+// line's rate; one that ended by the line's gap says only that a burst ended.
+void PortReader::Took(DWORD got, size_t asked, uint64_t micros, bool cutShort) {
+  quiet_ = got == 0;
+  if (got == 0) return;
+  ring_.Commit(got);
+  Tell();
+  if (cutShort || got == asked) rate_.Busy(got, micros);
 }

@@ -8,22 +8,26 @@
 #include <atomic>
 
 #include "core/byte_ring.h"
+#include "core/line_rate.h"
 #include "port/io_thread.h"
 
 constexpr DWORD kReadBlock = 64 * 1024;       // most bytes one read asks for
 constexpr size_t kRingBytes = 4 * 1024 * 1024;  // about a second at 4 MiB/s
-// The read time-out the driver is given: a read ends this long after it
-// began, or when its block is full. Short enough that a lone byte shows at
-// once, long enough that a busy line fills whole blocks.
-constexpr DWORD kReadSliceMs = 20;
-// The longest the reader waits for a read it gave kReadSliceMs.
-constexpr DWORD kReadWaitMs = 5 * kReadSliceMs;
-// A line quiet for this many reads in a row is read only every kQuietPauseMs
-// more: eight idle ports would otherwise cost 400 reads a second. The first
-// bytes after a quiet spell wait in the driver no longer than the old poll's
-// tick.
-constexpr int kQuietReads = 10;
-constexpr DWORD kQuietPauseMs = 100;
+// The read time-outs the driver is given: a read waits for its first byte as
+// long as it takes, then ends when its block is full or the line has been
+// quiet this long after a byte. A quiet port then costs nothing, a lone byte
+// shows at once, and a busy line fills whole blocks.
+constexpr DWORD kReadGapMs = 5;
+// The longest the reader waits for a read once bytes have come: bytes that
+// keep coming closer than kReadGapMs would otherwise wait for the whole block.
+// The block is sized to the line's rate (ReadAsk), so this is the exception.
+constexpr DWORD kReadWaitMs = 100;
+// A quiet line's read waits for its first byte up to this, then is cancelled
+// and issued again: a read that missed its gap would otherwise keep what it
+// took until more came; an idle port costs one read a second.
+constexpr DWORD kQuietWaitMs = 1000;
+// A driver that ends reads at once with nothing is read again only after this.
+constexpr DWORD kEmptyReadPauseMs = 20;
 
 // What stopped the reader, for the window's thread to report.
 struct ReadFailure {
@@ -55,6 +59,7 @@ class PortReader {
   // One read into the ring; false once the reader must stop.
   bool Cycle();
   bool Fail(DWORD error, bool afterPending);
+  void Took(DWORD got, size_t asked, uint64_t micros, bool cutShort);
   void Tell();
 
   // Shared with the window's thread, each without a lock: the ring (see
@@ -67,5 +72,8 @@ class PortReader {
   // Set by Start before the thread begins; only read afterwards.
   HWND notify_ = nullptr;
   UINT message_ = 0;
-  int quietReads_ = 0;  // empty reads in a row: the thread's own once it runs
+  // The thread's own once it runs: whether the line was quiet at the last
+  // read (the next then waits for as long as it takes), and its rate.
+  bool quiet_ = true;
+  LineRate rate_{0};
 };

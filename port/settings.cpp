@@ -56,9 +56,9 @@ BOOL ComPort::ReadTimeouts(COMMTIMEOUTS* out) {
 
 COMMTIMEOUTS DriverTimeouts(const COMMTIMEOUTS& asked) {
   COMMTIMEOUTS given = asked;
-  given.ReadIntervalTimeout = 0;
+  given.ReadIntervalTimeout = kReadGapMs;
   given.ReadTotalTimeoutMultiplier = 0;
-  given.ReadTotalTimeoutConstant = kReadSliceMs;
+  given.ReadTotalTimeoutConstant = 0;
   return given;
 }
 

@@ -47,9 +47,9 @@ TEST_F(TimeoutsTest, OkReadsEachBoxIntoItsMember) {
   Press(IDOK);
   ASSERT_EQ(fake::CallsTo("SetCommTimeouts").size(), 1u);
   const COMMTIMEOUTS& t = device->timeouts;
-  EXPECT_EQ(t.ReadIntervalTimeout, 0u);  // the reader's
+  EXPECT_EQ(t.ReadIntervalTimeout, kReadGapMs);  // the reader's
   EXPECT_EQ(t.ReadTotalTimeoutMultiplier, 0u);
-  EXPECT_EQ(t.ReadTotalTimeoutConstant, kReadSliceMs);
+  EXPECT_EQ(t.ReadTotalTimeoutConstant, 0u);
   EXPECT_EQ(t.WriteTotalTimeoutMultiplier, 32u);
   EXPECT_EQ(t.WriteTotalTimeoutConstant, MAXDWORD);
   OpenDialog();

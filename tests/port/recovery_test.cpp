@@ -251,7 +251,7 @@ TEST_F(RecoveryTest, TheDeviceThatReturnsGetsEverySettingBackInOrder) {
   EXPECT_EQ(device->dcb.BaudRate, 19200u);
   EXPECT_EQ(device->dcb.StopBits, TWOSTOPBITS);
   // The driver has the reader's read time-outs; the user's are kept and shown.
-  EXPECT_EQ(device->timeouts.ReadTotalTimeoutConstant, kReadSliceMs);  // the reader's
+  EXPECT_EQ(device->timeouts.ReadIntervalTimeout, kReadGapMs);  // the reader's
   EXPECT_EQ(device->timeouts.WriteTotalTimeoutConstant, 9u);
   COMMTIMEOUTS shown = {};
   ASSERT_TRUE(port->ReadTimeouts(&shown));
@@ -396,7 +396,7 @@ TEST_F(RecoveryTest, ASettingsDialogOpenWhenTheDeviceGoesKeepsItsChangeForTheRet
   PassAt(1100);
   ASSERT_FALSE(port->Lost());
   EXPECT_EQ(device->dcb.BaudRate, 57600u);
-  EXPECT_EQ(device->timeouts.ReadTotalTimeoutConstant, kReadSliceMs);  // the reader's
+  EXPECT_EQ(device->timeouts.ReadIntervalTimeout, kReadGapMs);  // the reader's
   EXPECT_EQ(device->timeouts.WriteTotalTimeoutConstant, 77u);
   COMMTIMEOUTS shown = {};
   ASSERT_TRUE(port->ReadTimeouts(&shown));
