@@ -169,6 +169,9 @@ struct ComPort {
 
   // Transmit and receive. count 0: bytes is a NUL-terminated text.
   int ComOut(const char* bytes, int count);
+  // Ends Send Test Data's writer after its write in flight (see PatternWriter::Finish);
+  // true once it has, the typed bytes it held sent.
+  bool FinishWriter();
   // Send Text: the bytes go out at once, logged as sent.
   void SendBytes(const std::string& bytes);
   // Send File: `bytes` (the file `name`) go out from a thread of their own;

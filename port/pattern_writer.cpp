@@ -5,21 +5,51 @@
 namespace {
 // As long as a single write was ever given: a write that takes longer means a line that does not move.
 constexpr DWORD kWriteWaitMs = 6000;
-constexpr int kLeastPatternBytes = 8 * 1024;
 }  // namespace
 
-int PatternsPerWrite(DWORD baud, int length) {
-  const int byRate = static_cast<int>(baud / 100 / static_cast<DWORD>(length));
-  const int bySize = (kLeastPatternBytes + length - 1) / length;
-  return byRate > bySize ? byRate : bySize;
+void PatternWriter::Start(HANDLE device, const char* pattern, int length, DWORD baud, bool threaded) {
+  Stop();
+  length_ = length;
+  most_ = kMostWriteBytes / length > 1 ? kMostWriteBytes / length : 1;
+  rate_ = LineRate(LineRate::FromBaud(baud));
+  block_.clear();
+  for (int i = 0; i < most_; i++) block_.insert(block_.end(), pattern, pattern + length);
+  failure_.Clear();
+  keys_.clear();
+  keys_.reserve(kMostKeyBytes);
+  keysOut_.reserve(kMostKeyBytes);
+  io_.Start(device, threaded, [this] { return Cycle(); });
 }
 
-void PatternWriter::Start(HANDLE device, const char* pattern, int length, int copies, bool threaded) {
-  Stop();
-  block_.clear();
-  for (int i = 0; i < copies; i++) block_.insert(block_.end(), pattern, pattern + length);
-  failure_.Clear();
-  io_.Start(device, threaded, [this] { return Cycle(); });
+bool PatternWriter::Insert(const char* bytes, size_t count) {
+  if (!io_.Running() || !io_.Threaded() || io_.Ending()) return false;
+  std::lock_guard<std::mutex> hold(keysLock_);
+  if (keys_.size() + count > kMostKeyBytes) return false;
+  keys_.insert(keys_.end(), bytes, bytes + count);
+  return true;
+}
+
+bool PatternWriter::Finish(std::string* unsent) {
+  io_.AskToEnd();
+  if (!io_.Ended()) return false;
+  io_.Stop();
+  // The thread has ended: keys_ is ours alone.
+  unsent->assign(keys_.begin(), keys_.end());
+  keys_.clear();
+  return true;
+}
+
+// The keys were counted as sent when typed: what this write moves is not the pattern's.
+bool PatternWriter::SendKeys() {
+  {
+    std::lock_guard<std::mutex> hold(keysLock_);
+    if (keys_.empty()) return true;
+    keysOut_.swap(keys_);
+  }
+  std::atomic<uint64_t> moved{0};
+  const bool sent = WriteBlock(io_, keysOut_.data(), static_cast<DWORD>(keysOut_.size()), moved, failure_);
+  keysOut_.clear();
+  return sent;
 }
 
 void PatternWriter::Pump() {
@@ -27,7 +57,13 @@ void PatternWriter::Pump() {
 }
 
 bool PatternWriter::Cycle() {
-  return WriteBlock(io_, block_.data(), static_cast<DWORD>(block_.size()), sent_, failure_);
+  if (!SendKeys()) return false;
+  const DWORD count = static_cast<DWORD>(PatternsPerWrite(rate_, length_, most_) * length_);
+  const uint64_t began = MonotonicMicros();
+  if (!WriteBlock(io_, block_.data(), count, sent_, failure_)) return false;
+  // Without a thread a write is cut short at once: its time says nothing of the line.
+  if (io_.Threaded()) rate_.Busy(count, MonotonicMicros() - began);
+  return true;
 }
 
 bool WriteBlock(IoThread& io, const char* bytes, DWORD count, std::atomic<uint64_t>& sent,

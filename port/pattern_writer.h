@@ -1,13 +1,16 @@
 // Send Test Data: a thread that writes the test pattern back to back for as
 // long as the switch is on, so the line never runs dry between timer ticks.
-// Typed keys go out through the port's own writes, between two of its blocks.
+// Typed keys meanwhile go out on its thread, between two of its writes.
 #pragma once
 #include <windows.h>
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
+#include <string>
 #include <vector>
 
+#include "core/line_rate.h"
 #include "port/io_thread.h"
 
 // What stopped the writer, for the window's thread to report with the boxes
@@ -17,11 +20,10 @@ struct WriteFailure {
   DWORD error = 0;  // the error, or the wait's result for kTimedOut
 };
 
-// Patterns per write: as many as the line moves in about 100 ms, and no
-// fewer than fill 8 KiB, since each write has a cost of its own (under Wine
-// a few milliseconds) that small writes would pay too often. A typed key
-// goes out after the write in flight.
-int PatternsPerWrite(DWORD baud, int length);
+// The most one write of the test pattern holds, however fast the line.
+constexpr int kMostWriteBytes = 64 * 1024;
+// The most typed bytes that wait for the writer; more go out on their own.
+constexpr size_t kMostKeyBytes = 4096;
 
 // One write of `count` bytes on the thread's record, seen to its end (or, on
 // the window's thread, cancelled if not done at once); what the driver took
@@ -32,23 +34,26 @@ bool WriteBlock(IoThread& io, const char* bytes, DWORD count, std::atomic<uint64
 
 class PatternWriter {
  public:
-  // Writes `copies` patterns per write until stopped: on its own thread when
-  // `threaded`, else one write per Pump.
-  void Start(HANDLE device, const char* pattern, int length, int copies, bool threaded);
+  // Writes whole patterns until stopped, on its own thread when `threaded`,
+  // else one write per Pump. Each write holds what the line moves in about
+  // kWriteLineMs (PatternsPerWrite): judged first from `baud`, then, with a
+  // thread, from how long the writes take.
+  void Start(HANDLE device, const char* pattern, int length, DWORD baud, bool threaded);
   // Cancels the write in flight (what it moved is counted) and ends the thread.
   void Stop() { io_.Stop(); }
   // The switch went off: ends after the write in flight, so that the line
-  // carries whole patterns only; true once it has ended (and is stopped).
+  // carries whole patterns only; true once it has ended (and is stopped),
+  // with the typed bytes it took and had not sent yet in `unsent`.
   bool Finishing() const { return io_.Running() && io_.Ending(); }
-  bool Finish() {
-    io_.AskToEnd();
-    if (!io_.Ended()) return false;
-    io_.Stop();
-    return true;
-  }
+  bool Finish(std::string* unsent);
   bool Running() const { return io_.Running(); }
   // Without a thread: one write, seen to its end.
   void Pump();
+  // With a thread: `count` typed bytes for it to send before its next
+  // pattern, so that they go out between two patterns (under Wine a write of
+  // the window's own would go out inside the one in flight). False when the
+  // thread does not take them: none runs, it is ending, or kMostKeyBytes wait.
+  bool Insert(const char* bytes, size_t count);
 
   // Bytes the driver took since the last call.
   uint64_t TakeSent() { return sent_.exchange(0); }
@@ -56,11 +61,21 @@ class PatternWriter {
 
  private:
   bool Cycle();
+  bool SendKeys();
 
-  // block_ is filled by Start before the thread begins and only read after.
-  // Shared without a lock: sent_ (the thread adds, the window's thread takes
-  // and zeroes in one exchange) and failure_ (FailureSlot).
-  std::vector<char> block_;
+  // block_, length_ and most_ are set by Start before the thread begins and
+  // only read after; rate_ is the thread's own once it runs. Shared without a
+  // lock: sent_ (the thread adds, the window's thread takes and zeroes in one
+  // exchange) and failure_ (FailureSlot).
+  // keys_ is shared under keysLock_; the thread swaps it with keysOut_, its
+  // own. Both are reserved by Start: a key costs no allocation.
+  std::mutex keysLock_;
+  std::vector<char> keys_;
+  std::vector<char> keysOut_;
+  std::vector<char> block_;  // most_ patterns
+  int length_ = 0;
+  int most_ = 1;
+  LineRate rate_{0};
   std::atomic<uint64_t> sent_{0};
   FailureSlot<WriteFailure> failure_;
   IoThread io_;  // declared last: stopped (by its destructor) before the block goes

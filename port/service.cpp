@@ -107,13 +107,11 @@ void ComPort::ServiceTestData(bool outputEmpty, bool queuesKnown) {
   // Off: the writer ends after its write in flight; one cut short would put a
   // broken pattern on the line. On again meanwhile: a new writer once it has.
   if (!wanted) {
-    if (writer.Running()) writer.Finish();
-  } else if (!writer.Running() || (writer.Finishing() && writer.Finish())) {
+    if (writer.Running()) FinishWriter();
+  } else if (!writer.Running() || (writer.Finishing() && FinishWriter())) {
     if (g_program.testPatternLength == 0) g_program.testPatternLength = kPatternSize;
     const DWORD baud = recovery.saved.dcbKnown ? recovery.saved.dcb.BaudRate : 9600;
-    writer.Start(handle, TestPattern(), g_program.testPatternLength,
-                 PatternsPerWrite(baud, g_program.testPatternLength),
-                 g_program.threadedIo != 0);
+    writer.Start(handle, TestPattern(), g_program.testPatternLength, baud, g_program.threadedIo != 0);
   }
   // Without a thread, the pass writes when the driver's queue is empty.
   if (wanted && outputEmpty) writer.Pump();
@@ -124,6 +122,18 @@ void ComPort::ServiceTestData(bool outputEmpty, bool queuesKnown) {
   writer.Stop();  // started again by the next pass
   CountTestData();
   ReportWriteFailure(failure);
+}
+
+// Typed bytes the writer took and had not sent when it ended go out on their
+// own, counted once (when typed).
+bool ComPort::FinishWriter() {
+  std::string keys;
+  if (!writer.Finish(&keys)) return false;
+  if (!keys.empty()) {
+    stats.bytesSent -= keys.size();
+    ComOut(keys.data(), static_cast<int>(keys.size()));
+  }
+  return true;
 }
 
 // A writer thread's failure, with the boxes a single write has always had.

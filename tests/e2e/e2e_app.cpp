@@ -354,6 +354,22 @@ TEST_F(PlixExe, SendsKeysShowsReceivedBytesAndCapturesThem) {
   std::string pattern = ExpectedTestPattern();
   ASSERT_EQ(pattern.size(), 1155u);
   std::string wire = cable.Read(3 * pattern.size(), 5000);
+  // A key typed meanwhile goes out between two patterns, never inside one
+  // (digits are not in the pattern).
+  ASSERT_TRUE(app_.Type(terminal, TypeText("7")));
+  size_t key = std::string::npos;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        wire += cable.Read(SIZE_MAX, 0);
+        key = wire.find('7');
+        return key != std::string::npos && wire.size() >= key + 8;
+      },
+      5000))
+      << "the key did not come";
+  if (key != std::string::npos) {
+    EXPECT_EQ(key % pattern.size(), 0u) << "the key went out inside a pattern";
+    EXPECT_EQ(wire.substr(key + 1, 7), "abcde\r\n");
+  }
   ASSERT_TRUE(app_.Send(kSendTestData));
   ASSERT_GE(wire.size(), 2 * pattern.size()) << app_.Screen(terminal);
   EXPECT_TRUE(wire.substr(0, 2 * pattern.size()) == pattern + pattern) << Hex(wire.substr(0, 64));

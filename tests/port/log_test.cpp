@@ -54,7 +54,7 @@ TEST_F(LogTest, NoticesSettingsAndDataAreLoggedInTheOrderTheyHappened) {
   PollAllPorts();
   EXPECT_EQ(Entries(), (std::vector<std::string>{"COM1 ERR <ERR:FRAME ", "COM1 RX ab<CR><LF><1bH>",
                                                  "COM1 SET 19200,8,N,2 RTS=on DTR=on", "COM1 NOTE <SETXOFF set>",
-                                                 "COM1 TX test pattern, 9240 bytes"}));
+                                                 "COM1 TX test pattern, 1155 bytes"}));
   // Each entry has its own time: the first pass at 01.250, the last at 01.350.
   const std::string text = FileText("kOM1.log");
   EXPECT_EQ(text.compare(0, 23, "2026-12-10 14:03:01.250"), 0) << text;

@@ -161,17 +161,51 @@ TEST_F(ServiceTest, APassPaintsEachLineAtMostOnceAfterAllItsReads) {
   EXPECT_TRUE(fake::DrawsOf("Rectangle").empty());
 }
 
-// The fake line's 9600 baud moves less than 8 KiB in 100 ms: 8 patterns a write.
-const size_t kPatternsPerWrite = static_cast<size_t>(PatternsPerWrite(9600, 1155));
+// Without a thread the writer keeps the rate of the baud: the fake line's
+// 9600 baud moves less than a pattern in 100 ms, so one a write.
+const size_t kPatternsPerWrite = 1;
 
-TEST(PatternsPerWriteTest, AsManyAsTheLineMovesIn100MsAndNoFewerThanFill8KiB) {
+// Patterns a write: what the line moves in 100 ms, from the baud rate or from
+// a write's time, at least one and at most what 64 KiB holds.
+TEST(PatternsPerWriteTest, AsManyAsTheLineMovesIn100MsBetweenOneAndTheBlock) {
+  const int most = kMostWriteBytes / 1155;
   const struct {
-    DWORD baud;
+    uint64_t perSecond;
     int length, patterns;
-  } cases[] = {{300, 1155, 8}, {9600, 1155, 8}, {115200, 1155, 8}, {921600, 1155, 8}, {3000000, 1155, 25},
-               {12000000, 1155, 103}, {9600, 8192, 1}, {9600, 100, 82}};
-  for (const auto& c : cases)
-    EXPECT_EQ(PatternsPerWrite(c.baud, c.length), c.patterns) << c.baud << " baud, " << c.length << " bytes";
+  } byBaud[] = {{LineRate::FromBaud(300), 1155, 1},   {LineRate::FromBaud(9600), 1155, 1},
+                {LineRate::FromBaud(115200), 1155, 1}, {LineRate::FromBaud(921600), 1155, 7},
+                {LineRate::FromBaud(3000000), 1155, 25}, {LineRate::FromBaud(12000000), 1155, most},
+                {LineRate::FromBaud(9600), 50, 1},     {LineRate::FromBaud(115200), 50, 23}};
+  for (const auto& c : byBaud)
+    EXPECT_EQ(PatternsPerWrite(LineRate(c.perSecond), c.length, most), c.patterns) << c.perSecond << " B/s";
+
+  // Measured: 8 patterns in 1.2 s is 7700 B/s; a write the driver took at
+  // once (a pty, a USB adapter's buffer) allows the whole block.
+  LineRate rate(LineRate::FromBaud(9600));
+  rate.Busy(8 * 1155, 1200000);
+  EXPECT_EQ(rate.PerSecond(), 7700u);
+  EXPECT_EQ(PatternsPerWrite(rate, 1155, most), 1);
+  rate.Busy(1155, 0);
+  EXPECT_EQ(PatternsPerWrite(rate, 1155, most), most);
+  rate.Busy(most * 1155, 20000);
+  EXPECT_EQ(PatternsPerWrite(rate, 1155, most), most);
+  rate.Busy(most * 1155, 1000000);  // the adapter's buffer full: the line's own rate
+  EXPECT_EQ(PatternsPerWrite(rate, 1155, most), most / 10);
+}
+
+// A read asks for what the line brings in 30 ms: 16 bytes after a quiet
+// spell, up to the block.
+TEST(ReadAskTest, WhatTheLineBringsIn30MsBetween16BytesAndTheBlock) {
+  const struct {
+    uint64_t bytes, micros;
+    uint32_t ask;
+  } cases[] = {{0, 0, 16}, {10, 100000, 16}, {960, 1000000, 28}, {115200, 1000000, 3456}, {16, 2, 65536},
+               {65536, 1000, 65536}};
+  for (const auto& c : cases) {
+    LineRate rate(0);
+    rate.Busy(c.bytes, c.micros);
+    EXPECT_EQ(ReadAsk(rate, 65536), c.ask) << c.bytes << " bytes in " << c.micros << " us";
+  }
 }
 
 TEST_F(ServiceTest, TheTestPatternIs42LinesOfGrowingLength) {

@@ -61,16 +61,19 @@ TEST_F(ThreadsTest, TheReaderHandsEveryByteOverOnceInOrderAndStopsCleanly) {
 // The writer keeps writes going back to back until the switch goes off;
 // what it reports sent is what the device took: whole patterns, in order,
 // since it ends after the write in flight rather than cutting it short.
+// Keys typed meanwhile go out between two patterns, each once.
 TEST_F(ThreadsTest, TheWriterSendsWholePatternsBackToBackUntilSwitchedOff) {
   const std::string pattern(TestPattern(), kPatternSize);
-  port->writer.Start(port->handle, pattern.data(), kPatternSize, 3, true);
+  port->writer.Start(port->handle, pattern.data(), kPatternSize, 9600, true);
   uint64_t sent = 0;
+  int typed = 0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (sent < 40 * pattern.size() && std::chrono::steady_clock::now() < deadline) {
+  while ((sent < 40 * pattern.size() || typed < 5) && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
     sent += port->writer.TakeSent();
+    if (sent > 0 && typed < 5) port->ComOut("7", 1), typed++;
   }
-  while (!port->writer.Finish() && std::chrono::steady_clock::now() < deadline)
+  while (!port->FinishWriter() && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   EXPECT_FALSE(port->writer.Running());
   sent += port->writer.TakeSent();
@@ -80,6 +83,13 @@ TEST_F(ThreadsTest, TheWriterSendsWholePatternsBackToBackUntilSwitchedOff) {
     std::lock_guard<std::recursive_mutex> lock(fake::Mutex());
     written = device->written;
   }
+  std::string keys;
+  for (size_t at = written.find('7'); at != std::string::npos; at = written.find('7')) {
+    EXPECT_EQ(at % pattern.size(), 0u) << "a key inside a pattern";
+    keys += written[at];
+    written.erase(at, 1);
+  }
+  EXPECT_EQ(keys, "77777");
   ASSERT_GE(written.size(), 40 * pattern.size());
   EXPECT_EQ(sent, written.size());
   ASSERT_EQ(written.size() % pattern.size(), 0u) << "a pattern cut short";
