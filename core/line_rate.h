@@ -26,9 +26,11 @@ class LineRate {
 };
 
 // What the reader asks of its next read: what the line brings in kReadFillMs,
-// from kLeastRead (the first read after a quiet spell) up to `most`.
+// from kLeastRead (the first read after a quiet spell) up to `most`. A short
+// message (a command's answer, a line) comes in one read, and one drain:
+// a notice that follows it then follows its line end too.
 constexpr uint32_t kReadFillMs = 30;
-constexpr uint32_t kLeastRead = 16;
+constexpr uint32_t kLeastRead = 64;
 uint32_t ReadAsk(const LineRate& rate, uint32_t most);
 
 // Test patterns of `length` bytes in one write: what the line moves in

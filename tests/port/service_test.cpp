@@ -193,14 +193,14 @@ TEST(PatternsPerWriteTest, AsManyAsTheLineMovesIn100MsBetweenOneAndTheBlock) {
   EXPECT_EQ(PatternsPerWrite(rate, 1155, most), most / 10);
 }
 
-// A read asks for what the line brings in 30 ms: 16 bytes after a quiet
+// A read asks for what the line brings in 30 ms: 64 bytes after a quiet
 // spell, up to the block.
-TEST(ReadAskTest, WhatTheLineBringsIn30MsBetween16BytesAndTheBlock) {
+TEST(ReadAskTest, WhatTheLineBringsIn30MsBetween64BytesAndTheBlock) {
   const struct {
     uint64_t bytes, micros;
     uint32_t ask;
-  } cases[] = {{0, 0, 16}, {10, 100000, 16}, {960, 1000000, 28}, {115200, 1000000, 3456}, {16, 2, 65536},
-               {65536, 1000, 65536}};
+  } cases[] = {{0, 0, 64}, {10, 100000, 64}, {960, 1000000, 64}, {9600, 1000000, 288}, {115200, 1000000, 3456},
+               {16, 2, 65536}, {65536, 1000, 65536}};
   for (const auto& c : cases) {
     LineRate rate(0);
     rate.Busy(c.bytes, c.micros);
