@@ -90,7 +90,10 @@ void TerminalView::MakeDrawingObjects() {
 }
 
 void TerminalView::PortChanged(ComPort& port) {
-  if (!port.needsRepaint && port.modemStatus == paintedModemStatus_ && port.outputLines == paintedOutputLines_) return;
+  if (!port.needsRepaint && port.modemStatus == paintedModemStatus_ && port.outputLines == paintedOutputLines_) {
+    DrawStaleBar();
+    return;
+  }
   if (frameTimer_) return;  // the frame's end paints it
   const DWORD since = GetTickCount() - lastPaint_;
   if (!painted_ || since >= kFrameMs) {
@@ -218,6 +221,11 @@ void TerminalView::InvertSelected(HDC dc, const ScreenRow& row, uint64_t number,
   if (marked.right > marked.left) InvertRect(dc, &marked);
 }
 
+// Following the data, the bar's range grows with every frame, and under Wine
+// drawing the bar costs several times what drawing the new rows does: it is
+// then drawn at most every kBarDrawMs, and given without a redraw between
+// (so a drag of its thumb still sees the rows held); DrawStaleBar draws the
+// last. A move of the view or a new size draws it at once.
 void TerminalView::UpdateScrollBar(const ComPort& port, int rows) {
   const uint64_t kept = port.screen.Kept();
   SCROLLINFO bar = {};
@@ -227,9 +235,24 @@ void TerminalView::UpdateScrollBar(const ComPort& port, int rows) {
   bar.nPage = static_cast<UINT>(rows);
   const uint64_t deepest = Deepest(port);
   bar.nPos = static_cast<int>(scrollBack_ < deepest ? deepest - scrollBack_ : 0);
-  if (bar.nMax == shownBar_.nMax && bar.nPage == shownBar_.nPage && bar.nPos == shownBar_.nPos) return;
+  if (bar.nMax == shownBar_.nMax && bar.nPage == shownBar_.nPage && bar.nPos == shownBar_.nPos) {
+    DrawStaleBar();
+    return;
+  }
+  const DWORD now = GetTickCount();
+  const bool following = scrollBack_ == 0 && bar.nPage == shownBar_.nPage;
+  const bool draw = !following || now - barDrawn_ >= kBarDrawMs;
   shownBar_ = bar;
-  SetScrollInfo(window_, SB_VERT, &bar, TRUE);
+  SetScrollInfo(window_, SB_VERT, &bar, draw);
+  barStale_ = !draw;
+  if (draw) barDrawn_ = now;
+}
+
+void TerminalView::DrawStaleBar() {
+  if (!barStale_ || GetTickCount() - barDrawn_ < kBarDrawMs) return;
+  SetScrollInfo(window_, SB_VERT, &shownBar_, TRUE);
+  barStale_ = false;
+  barDrawn_ = GetTickCount();
 }
 
 bool TerminalView::HoldView(const ComPort& port) {

@@ -14,6 +14,8 @@
 // The screen is painted at most this often, however fast data comes: the
 // cost of showing a stream then falls per byte as the rate rises.
 constexpr DWORD kFrameMs = 33;
+// The scroll bar, while it only follows the data, is drawn at most this often.
+constexpr DWORD kBarDrawMs = 500;
 constexpr UINT_PTR kFrameTimer = 1;
 
 class TerminalView : public PortWatcher {
@@ -79,6 +81,9 @@ class TerminalView : public PortWatcher {
   // Inverts the selected characters of the row numbered `number`, drawn at `top`.
   void InvertSelected(HDC dc, const ScreenRow& row, uint64_t number, int top);
   void UpdateScrollBar(const ComPort& port, int rows);
+  // Draws the scroll bar if it was last given without a redraw and
+  // kBarDrawMs have passed since it was drawn.
+  void DrawStaleBar();
   // Takes in the rows begun since the last look; scrolled back, the view
   // stays on its rows. True when the history has let go of rows it showed.
   bool HoldView(const ComPort& port);
@@ -103,6 +108,8 @@ class TerminalView : public PortWatcher {
   bool selected_ = false;
   bool dragging_ = false;
   SCROLLINFO shownBar_{};         // what the scroll bar was last given
+  DWORD barDrawn_ = 0;            // GetTickCount when the bar was last drawn
+  bool barStale_ = false;         // given since without a redraw
   DWORD lastPaint_ = 0;           // GetTickCount of the last paint
   bool painted_ = false;          // lastPaint_ is set
   bool frameTimer_ = false;       // kFrameTimer is running

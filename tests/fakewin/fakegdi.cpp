@@ -247,7 +247,11 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH) {
   return 1;
 }
 
-int SetScrollInfo(HWND, int, const SCROLLINFO* info, BOOL) { return info->nPos; }
+// Recorded as a draw without a context: range end, page, position, redraw.
+int SetScrollInfo(HWND, int, const SCROLLINFO* info, BOOL redraw) {
+  Record("SetScrollInfo", nullptr, {info->nMax, static_cast<int>(info->nPage), info->nPos, redraw});
+  return info->nPos;
+}
 HWND SetCapture(HWND) { return nullptr; }
 BOOL ReleaseCapture() { return TRUE; }
 

@@ -319,6 +319,47 @@ TEST_F(PaintTest, ChangesInsideAFramePaintOnceAtItsEnd) {
   EXPECT_EQ(TextByLine(), (std::map<int, std::string>{{13, "abcd"}}));
 }
 
+// Following the data, the scroll bar is given every new row count but drawn
+// at most every kBarDrawMs; the last count is drawn once that has passed,
+// by the next look at the port even with nothing new. Moving the view
+// draws it at once.
+TEST_F(PaintTest, TheScrollBarFollowingTheDataIsDrawnAFewTimesASecond) {
+  view_->Resize(200);
+  DWORD now = 5000;
+  fake::Draws().clear();
+  for (int frame = 0; frame < 30; frame++, now += kFrameMs) {
+    fake::SetTickCount(now);
+    port_.AddText("line\r\n", 0);
+    view_->PortChanged(port_);
+  }
+  const auto given = fake::DrawsOf("SetScrollInfo");
+  ASSERT_EQ(given.size(), 30u);  // every frame's new range, for the thumb
+  DWORD drawnAt = 0;
+  int drawn = 0;
+  for (size_t i = 0; i < given.size(); i++) {
+    if (given[i].args[3] == 0) continue;
+    const DWORD at = 5000 + static_cast<DWORD>(i) * kFrameMs;
+    if (drawn > 0) EXPECT_GE(at - drawnAt, kBarDrawMs) << "frame " << i;
+    drawnAt = at;
+    drawn++;
+  }
+  EXPECT_GE(drawn, 1);
+  EXPECT_LE(drawn, static_cast<int>(30 * kFrameMs / kBarDrawMs) + 1);
+
+  fake::Draws().clear();
+  fake::SetTickCount(now + kBarDrawMs);
+  view_->PortChanged(port_);  // nothing new: only the bar
+  auto last = fake::DrawsOf("SetScrollInfo");
+  ASSERT_EQ(last.size(), 1u);
+  EXPECT_EQ(last[0].args, (std::vector<int>{given.back().args[0], given.back().args[1], given.back().args[2], 1}));
+
+  fake::Draws().clear();
+  view_->ScrollBy(port_, 5);
+  last = fake::DrawsOf("SetScrollInfo");
+  ASSERT_EQ(last.size(), 1u);
+  EXPECT_EQ(last[0].args[3], 1);
+}
+
 }  // namespace
 
 namespace {
