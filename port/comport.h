@@ -208,6 +208,7 @@ struct ComPort {
   void CollectWrite();
   void StartReaderIfDue();
   void ServiceTestData(bool outputEmpty, bool queuesKnown);
+  void SendKeysLeft(const std::string& keys);
   void CountTestData();
   void ServiceFileSend();
   void CountFileSend();

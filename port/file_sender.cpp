@@ -8,6 +8,7 @@ void FileSender::Start(HANDLE device, std::vector<char> bytes, bool threaded) {
   bytes_ = std::move(bytes);
   sent_.store(0);
   failure_.Clear();
+  keys_.Reserve();
   io_.Start(device, threaded, [this] { return Cycle(); });
 }
 
@@ -16,6 +17,7 @@ void FileSender::Pump() {
 }
 
 bool FileSender::Cycle() {
+  if (!keys_.Send(io_, failure_)) return false;
   const uint64_t at = sent_.load();
   if (at >= bytes_.size()) return false;
   const DWORD pause = pauseMs_.load();

@@ -1,7 +1,7 @@
 // Send File: a thread that writes a file's bytes to the port back to back,
 // or with a pause after each line or block for slow devices, until the end,
-// a failure or Stop. Typed keys go out through the port's own writes,
-// between two of its blocks.
+// a failure or Stop. Typed keys meanwhile go out on its thread, between two
+// of its blocks.
 #pragma once
 #include <windows.h>
 
@@ -22,6 +22,11 @@ class FileSender {
   // Cancels the write in flight (what it moved is counted) and ends the thread.
   void Stop() { io_.Stop(); }
   bool Running() const { return io_.Running(); }
+  // Typed bytes for the thread to send before its next block (see KeyQueue).
+  bool Insert(const char* bytes, size_t count) {
+    return io_.Running() && io_.Threaded() && !Done() && keys_.Put(bytes, count);
+  }
+  std::string TakeKeys() { return keys_.Take(); }
   // All of it went out (and the thread has ended).
   bool Done() const { return io_.Running() && io_.Ended() && Sent() == Size(); }
   void Pump();
@@ -51,5 +56,6 @@ class FileSender {
   std::atomic<DWORD> pauseMs_{0};
   std::atomic<bool> perLine_{false};
   std::atomic<DWORD> block_{kSendBlock};
+  KeyQueue keys_;
   IoThread io_;  // declared last: stopped (by its destructor) before the bytes go
 };

@@ -15,41 +15,41 @@ void PatternWriter::Start(HANDLE device, const char* pattern, int length, DWORD 
   block_.clear();
   for (int i = 0; i < most_; i++) block_.insert(block_.end(), pattern, pattern + length);
   failure_.Clear();
-  keys_.clear();
-  keys_.reserve(kMostKeyBytes);
-  keysOut_.reserve(kMostKeyBytes);
+  keys_.Reserve();
   io_.Start(device, threaded, [this] { return Cycle(); });
 }
 
-bool PatternWriter::Insert(const char* bytes, size_t count) {
-  if (!io_.Running() || !io_.Threaded() || io_.Ending()) return false;
-  std::lock_guard<std::mutex> hold(keysLock_);
-  if (keys_.size() + count > kMostKeyBytes) return false;
-  keys_.insert(keys_.end(), bytes, bytes + count);
+void KeyQueue::Reserve() {
+  std::lock_guard<std::mutex> hold(lock_);
+  waiting_.clear();
+  waiting_.reserve(kMostKeyBytes);
+  out_.reserve(kMostKeyBytes);
+}
+
+bool KeyQueue::Put(const char* bytes, size_t count) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (waiting_.size() + count > kMostKeyBytes) return false;
+  waiting_.insert(waiting_.end(), bytes, bytes + count);
   return true;
 }
 
-bool PatternWriter::Finish(std::string* unsent) {
-  io_.AskToEnd();
-  if (!io_.Ended()) return false;
-  io_.Stop();
-  // The thread has ended: keys_ is ours alone.
-  unsent->assign(keys_.begin(), keys_.end());
-  keys_.clear();
-  return true;
-}
-
-// The keys were counted as sent when typed: what this write moves is not the pattern's.
-bool PatternWriter::SendKeys() {
+bool KeyQueue::Send(IoThread& io, FailureSlot<WriteFailure>& failure) {
   {
-    std::lock_guard<std::mutex> hold(keysLock_);
-    if (keys_.empty()) return true;
-    keysOut_.swap(keys_);
+    std::lock_guard<std::mutex> hold(lock_);
+    if (waiting_.empty()) return true;
+    out_.swap(waiting_);
   }
-  std::atomic<uint64_t> moved{0};
-  const bool sent = WriteBlock(io_, keysOut_.data(), static_cast<DWORD>(keysOut_.size()), moved, failure_);
-  keysOut_.clear();
+  std::atomic<uint64_t> moved{0};  // counted when typed, not as the sender's
+  const bool sent = WriteBlock(io, out_.data(), static_cast<DWORD>(out_.size()), moved, failure);
+  out_.clear();
   return sent;
+}
+
+std::string KeyQueue::Take() {
+  std::lock_guard<std::mutex> hold(lock_);
+  std::string keys(waiting_.begin(), waiting_.end());
+  waiting_.clear();
+  return keys;
 }
 
 void PatternWriter::Pump() {
@@ -57,7 +57,7 @@ void PatternWriter::Pump() {
 }
 
 bool PatternWriter::Cycle() {
-  if (!SendKeys()) return false;
+  if (!keys_.Send(io_, failure_)) return false;
   const DWORD count = static_cast<DWORD>(PatternsPerWrite(rate_, length_, most_) * length_);
   const uint64_t began = MonotonicMicros();
   if (!WriteBlock(io_, block_.data(), count, sent_, failure_)) return false;

@@ -32,6 +32,26 @@ constexpr size_t kMostKeyBytes = 4096;
 bool WriteBlock(IoThread& io, const char* bytes, DWORD count, std::atomic<uint64_t>& sent,
                 FailureSlot<WriteFailure>& failure);
 
+// Typed bytes handed to a sending thread (Send Test Data, Send File), which
+// writes them between two writes of its own: under Wine a write of the
+// window's own thread would go out inside the one in flight.
+class KeyQueue {
+ public:
+  // Before the thread starts: room for kMostKeyBytes, so a key costs no allocation.
+  void Reserve();
+  // The window's thread: false when kMostKeyBytes would be waiting.
+  bool Put(const char* bytes, size_t count);
+  // The thread: writes what waits (counted as sent when typed); false if the write failed.
+  bool Send(IoThread& io, FailureSlot<WriteFailure>& failure);
+  // What waits, taken: a thread that ended or was stopped left it unsent.
+  std::string Take();
+
+ private:
+  std::mutex lock_;
+  std::vector<char> waiting_;  // under lock_
+  std::vector<char> out_;      // the thread's own: swapped with waiting_ to write
+};
+
 class PatternWriter {
  public:
   // Writes whole patterns until stopped, on its own thread when `threaded`,
@@ -42,10 +62,14 @@ class PatternWriter {
   // Cancels the write in flight (what it moved is counted) and ends the thread.
   void Stop() { io_.Stop(); }
   // The switch went off: ends after the write in flight, so that the line
-  // carries whole patterns only; true once it has ended (and is stopped),
-  // with the typed bytes it took and had not sent yet in `unsent`.
+  // carries whole patterns only; true once it has ended (and is stopped).
   bool Finishing() const { return io_.Running() && io_.Ending(); }
-  bool Finish(std::string* unsent);
+  bool Finish() {
+    io_.AskToEnd();
+    if (!io_.Ended()) return false;
+    io_.Stop();
+    return true;
+  }
   bool Running() const { return io_.Running(); }
   // Without a thread: one write, seen to its end.
   void Pump();
@@ -53,7 +77,11 @@ class PatternWriter {
   // pattern, so that they go out between two patterns (under Wine a write of
   // the window's own would go out inside the one in flight). False when the
   // thread does not take them: none runs, it is ending, or kMostKeyBytes wait.
-  bool Insert(const char* bytes, size_t count);
+  bool Insert(const char* bytes, size_t count) {
+    return io_.Running() && io_.Threaded() && !io_.Ending() && keys_.Put(bytes, count);
+  }
+  // The typed bytes it took and had not sent when it ended or was stopped.
+  std::string TakeKeys() { return keys_.Take(); }
 
   // Bytes the driver took since the last call.
   uint64_t TakeSent() { return sent_.exchange(0); }
@@ -61,17 +89,12 @@ class PatternWriter {
 
  private:
   bool Cycle();
-  bool SendKeys();
 
   // block_, length_ and most_ are set by Start before the thread begins and
   // only read after; rate_ is the thread's own once it runs. Shared without a
   // lock: sent_ (the thread adds, the window's thread takes and zeroes in one
   // exchange) and failure_ (FailureSlot).
-  // keys_ is shared under keysLock_; the thread swaps it with keysOut_, its
-  // own. Both are reserved by Start: a key costs no allocation.
-  std::mutex keysLock_;
-  std::vector<char> keys_;
-  std::vector<char> keysOut_;
+  KeyQueue keys_;  // see KeyQueue for who touches what
   std::vector<char> block_;  // most_ patterns
   int length_ = 0;
   int most_ = 1;

@@ -15,8 +15,8 @@ constexpr DWORD kReadBlock = 64 * 1024;       // most bytes one read asks for
 constexpr size_t kRingBytes = 4 * 1024 * 1024;  // about a second at 4 MiB/s
 // The read time-outs the driver is given: a read waits for its first byte as
 // long as it takes, then ends when its block is full or the line has been
-// quiet this long after a byte. A quiet port then costs nothing, a lone byte
-// shows at once, and a busy line fills whole blocks.
+// quiet this long after a byte. A quiet port then costs little (see
+// kQuietWaitMs), a lone byte shows at once, and a busy line fills whole blocks.
 constexpr DWORD kReadGapMs = 5;
 // The longest the reader waits for a read once bytes have come: bytes that
 // keep coming closer than kReadGapMs would otherwise wait for the whole block.

@@ -52,6 +52,7 @@ void ComPort::EndFileSend(bool finished) {
                   static_cast<unsigned long long>(send.sender.Sent()),
                   static_cast<unsigned long long>(send.sender.Size()));
   Notice(LogKind::kNote, notice);
+  SendKeysLeft(send.sender.TakeKeys());
 }
 
 void ComPort::CancelFileSend() { EndFileSend(false); }

@@ -122,18 +122,21 @@ void ComPort::ServiceTestData(bool outputEmpty, bool queuesKnown) {
   writer.Stop();  // started again by the next pass
   CountTestData();
   ReportWriteFailure(failure);
+  SendKeysLeft(writer.TakeKeys());
 }
 
-// Typed bytes the writer took and had not sent when it ended go out on their
-// own, counted once (when typed).
 bool ComPort::FinishWriter() {
-  std::string keys;
-  if (!writer.Finish(&keys)) return false;
-  if (!keys.empty()) {
-    stats.bytesSent -= keys.size();
-    ComOut(keys.data(), static_cast<int>(keys.size()));
-  }
+  if (!writer.Finish()) return false;
+  SendKeysLeft(writer.TakeKeys());
   return true;
+}
+
+// Typed bytes a sending thread took and had not sent when it ended go out on
+// their own, counted once (when typed).
+void ComPort::SendKeysLeft(const std::string& keys) {
+  if (keys.empty()) return;
+  stats.bytesSent -= keys.size();
+  ComOut(keys.data(), static_cast<int>(keys.size()));
 }
 
 // A writer thread's failure, with the boxes a single write has always had.
