@@ -135,7 +135,7 @@ bool ComPort::FinishWriter() {
 // their own, counted once (when typed).
 void ComPort::SendKeysLeft(const std::string& keys) {
   if (keys.empty()) return;
-  stats.bytesSent -= keys.size();
+  stats.bytesSent -= keys.size() < stats.bytesSent ? keys.size() : stats.bytesSent;  // a reset may lie between
   ComOut(keys.data(), static_cast<int>(keys.size()));
 }
 
