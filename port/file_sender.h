@@ -23,9 +23,7 @@ class FileSender {
   void Stop() { io_.Stop(); }
   bool Running() const { return io_.Running(); }
   // Typed bytes for the thread to send before its next block (see KeyQueue).
-  bool Insert(const char* bytes, size_t count) {
-    return io_.Running() && io_.Threaded() && !Done() && keys_.Put(bytes, count);
-  }
+  bool Insert(const char* bytes, size_t count) { return keys_.Put(io_, bytes, count); }
   std::string TakeKeys() { return keys_.Take(); }
   // All of it went out (and the thread has ended).
   bool Done() const { return io_.Running() && io_.Ended() && Sent() == Size(); }
@@ -56,6 +54,6 @@ class FileSender {
   std::atomic<DWORD> pauseMs_{0};
   std::atomic<bool> perLine_{false};
   std::atomic<DWORD> block_{kSendBlock};
-  KeyQueue keys_;
+  KeyQueue keys_;  // see KeyQueue for who touches what
   IoThread io_;  // declared last: stopped (by its destructor) before the bytes go
 };

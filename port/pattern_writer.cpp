@@ -26,7 +26,9 @@ void KeyQueue::Reserve() {
   out_.reserve(kMostKeyBytes);
 }
 
-bool KeyQueue::Put(const char* bytes, size_t count) {
+bool KeyQueue::Put(const IoThread& io, const char* bytes, size_t count) {
+  // What a thread takes after its last look is sent by the window's thread (Take).
+  if (!io.Running() || !io.Threaded() || io.Ending() || io.Ended()) return false;
   std::lock_guard<std::mutex> hold(lock_);
   if (waiting_.size() + count > kMostKeyBytes) return false;
   waiting_.insert(waiting_.end(), bytes, bytes + count);

@@ -39,8 +39,9 @@ class KeyQueue {
  public:
   // Before the thread starts: room for kMostKeyBytes, so a key costs no allocation.
   void Reserve();
-  // The window's thread: false when kMostKeyBytes would be waiting.
-  bool Put(const char* bytes, size_t count);
+  // The window's thread: false when `io`'s thread does not take them (none
+  // runs, it is ending or has ended) or kMostKeyBytes would be waiting.
+  bool Put(const IoThread& io, const char* bytes, size_t count);
   // The thread: writes what waits (counted as sent when typed); false if the write failed.
   bool Send(IoThread& io, FailureSlot<WriteFailure>& failure);
   // What waits, taken: a thread that ended or was stopped left it unsent.
@@ -77,9 +78,7 @@ class PatternWriter {
   // pattern, so that they go out between two patterns (under Wine a write of
   // the window's own would go out inside the one in flight). False when the
   // thread does not take them: none runs, it is ending, or kMostKeyBytes wait.
-  bool Insert(const char* bytes, size_t count) {
-    return io_.Running() && io_.Threaded() && !io_.Ending() && keys_.Put(bytes, count);
-  }
+  bool Insert(const char* bytes, size_t count) { return keys_.Put(io_, bytes, count); }
   // The typed bytes it took and had not sent when it ended or was stopped.
   std::string TakeKeys() { return keys_.Take(); }
 
