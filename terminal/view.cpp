@@ -222,9 +222,11 @@ void TerminalView::InvertSelected(HDC dc, const ScreenRow& row, uint64_t number,
 }
 
 // Following the data, the bar's range grows with every frame, and under Wine
-// drawing the bar costs several times what drawing the new rows does: it is
-// then drawn at most every kBarDrawMs, and given without a redraw between
-// (so a drag of its thumb still sees the rows held); DrawStaleBar draws the
+// drawing the bar costs several times what drawing the new rows does (about
+// 3 ms). It is then given its new range without a redraw (so a drag of its
+// thumb still sees the rows held) and drawn only when its thumb, as the
+// system places it, has moved, at most every kBarDrawMs: with a long history
+// the thumb stays put and the bar is not drawn at all. DrawStaleBar draws the
 // last. A move of the view or a new size draws it at once.
 void TerminalView::UpdateScrollBar(const ComPort& port, int rows) {
   const uint64_t kept = port.screen.Kept();
@@ -239,20 +241,40 @@ void TerminalView::UpdateScrollBar(const ComPort& port, int rows) {
     DrawStaleBar();
     return;
   }
-  const DWORD now = GetTickCount();
-  const bool following = scrollBack_ == 0 && bar.nPage == shownBar_.nPage;
-  const bool draw = !following || now - barDrawn_ >= kBarDrawMs;
+  // Following: at the newest rows now and at the last give, at the same size.
+  const bool wasAtBottom = shownBar_.nPos + static_cast<int>(shownBar_.nPage) > shownBar_.nMax;
+  const bool following = scrollBack_ == 0 && wasAtBottom && bar.nPage == shownBar_.nPage;
   shownBar_ = bar;
-  SetScrollInfo(window_, SB_VERT, &bar, draw);
-  barStale_ = !draw;
-  if (draw) barDrawn_ = now;
+  if (!following) {
+    SetScrollInfo(window_, SB_VERT, &bar, TRUE);
+    BarDrawn();
+    return;
+  }
+  SetScrollInfo(window_, SB_VERT, &bar, FALSE);
+  // A bar whose thumb cannot be read is taken as moved.
+  Thumb now;
+  barStale_ = !ThumbNow(&now) || !(now == drawnThumb_);
+  DrawStaleBar();
 }
 
 void TerminalView::DrawStaleBar() {
   if (!barStale_ || GetTickCount() - barDrawn_ < kBarDrawMs) return;
   SetScrollInfo(window_, SB_VERT, &shownBar_, TRUE);
+  BarDrawn();
+}
+
+void TerminalView::BarDrawn() {
   barStale_ = false;
   barDrawn_ = GetTickCount();
+  if (!ThumbNow(&drawnThumb_)) drawnThumb_ = Thumb{};
+}
+
+bool TerminalView::ThumbNow(Thumb* thumb) const {
+  SCROLLBARINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetScrollBarInfo(window_, OBJID_VSCROLL, &info)) return false;
+  *thumb = Thumb{info.xyThumbTop, info.xyThumbBottom};
+  return true;
 }
 
 bool TerminalView::HoldView(const ComPort& port) {

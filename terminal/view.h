@@ -80,10 +80,19 @@ class TerminalView : public PortWatcher {
   TextSpot SpotAt(const ComPort& port, int x, int y);
   // Inverts the selected characters of the row numbered `number`, drawn at `top`.
   void InvertSelected(HDC dc, const ScreenRow& row, uint64_t number, int top);
+  // Where the system shows the scroll bar's thumb, in pixels along the bar.
+  struct Thumb {
+    int top = -1;
+    int bottom = -1;
+    bool operator==(const Thumb& other) const { return top == other.top && bottom == other.bottom; }
+  };
   void UpdateScrollBar(const ComPort& port, int rows);
-  // Draws the scroll bar if it was last given without a redraw and
-  // kBarDrawMs have passed since it was drawn.
+  // Draws the scroll bar if its thumb has moved since it was drawn and
+  // kBarDrawMs have passed since then.
   void DrawStaleBar();
+  // The bar was just drawn: notes when, and where its thumb is.
+  void BarDrawn();
+  bool ThumbNow(Thumb* thumb) const;
   // Takes in the rows begun since the last look; scrolled back, the view
   // stays on its rows. True when the history has let go of rows it showed.
   bool HoldView(const ComPort& port);
@@ -109,7 +118,8 @@ class TerminalView : public PortWatcher {
   bool dragging_ = false;
   SCROLLINFO shownBar_{};         // what the scroll bar was last given
   DWORD barDrawn_ = 0;            // GetTickCount when the bar was last drawn
-  bool barStale_ = false;         // given since without a redraw
+  bool barStale_ = false;         // given since without a redraw, and its thumb has moved
+  Thumb drawnThumb_;              // the thumb as last drawn
   DWORD lastPaint_ = 0;           // GetTickCount of the last paint
   bool painted_ = false;          // lastPaint_ is set
   bool frameTimer_ = false;       // kFrameTimer is running

@@ -33,6 +33,7 @@ struct Gdi {
   std::set<HWND> iconic;
   std::set<HWND> covered;
   std::map<HDC, HWND> owners;
+  SCROLLINFO scroll = {};  // the range last given to SetScrollInfo
 };
 
 Gdi& G() {
@@ -250,7 +251,23 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH) {
 // Recorded as a draw without a context: range end, page, position, redraw.
 int SetScrollInfo(HWND, int, const SCROLLINFO* info, BOOL redraw) {
   Record("SetScrollInfo", nullptr, {info->nMax, static_cast<int>(info->nPage), info->nPos, redraw});
+  G().scroll = *info;
   return info->nPos;
+}
+
+// The system's way, in short: the thumb is the page's share of the track, at
+// least kScrollMinThumb, and its top moves along what the thumb leaves over.
+BOOL GetScrollBarInfo(HWND, LONG, SCROLLBARINFO* info) {
+  const SCROLLINFO& bar = G().scroll;
+  const long long range = static_cast<long long>(bar.nMax) - bar.nMin + 1;
+  int size = range > 0 ? static_cast<int>(fake::kScrollTrack * static_cast<long long>(bar.nPage) / range) : 0;
+  if (size < fake::kScrollMinThumb) size = fake::kScrollMinThumb;
+  if (size > fake::kScrollTrack) size = fake::kScrollTrack;
+  const long long last = static_cast<long long>(bar.nMax) - (bar.nPage > 0 ? bar.nPage - 1 : 0);
+  const int top = last > bar.nMin ? static_cast<int>((fake::kScrollTrack - size) * (bar.nPos - bar.nMin) / (last - bar.nMin)) : 0;
+  info->xyThumbTop = top;
+  info->xyThumbBottom = top + size;
+  return TRUE;
 }
 HWND SetCapture(HWND) { return nullptr; }
 BOOL ReleaseCapture() { return TRUE; }

@@ -40,5 +40,7 @@ extern HWND rootWindow;   // what GetAncestor(GA_ROOT) answers
 void ResetGdi();
 HDC DcOf(HWND window);    // the window's own context (CS_OWNDC: one per window)
 extern HWND focus;        // what GetFocus answers
+constexpr int kScrollTrack = 100;   // GetScrollBarInfo's track, in pixels
+constexpr int kScrollMinThumb = 8;  // and its smallest thumb
 
 }  // namespace fake

@@ -379,6 +379,18 @@ typedef struct tagSCROLLINFO {
 #define SIF_PAGE 0x2
 #define SIF_POS 0x4
 int SetScrollInfo(HWND window, int bar, const SCROLLINFO* info, BOOL redraw);
+typedef struct tagSCROLLBARINFO {
+  DWORD cbSize;
+  RECT rcScrollBar;
+  int dxyLineButton;
+  int xyThumbTop;
+  int xyThumbBottom;
+  int reserved;
+  DWORD rgstate[6];
+} SCROLLBARINFO;
+#define OBJID_VSCROLL ((LONG)0xFFFFFFFB)
+// The thumb of the range last given, on a track of fake::kScrollTrack pixels (fakegdi.h).
+BOOL GetScrollBarInfo(HWND window, LONG object, SCROLLBARINFO* info);
 HWND SetCapture(HWND window);
 BOOL ReleaseCapture();
 BOOL IsIconic(HWND window);

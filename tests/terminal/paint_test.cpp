@@ -320,44 +320,72 @@ TEST_F(PaintTest, ChangesInsideAFramePaintOnceAtItsEnd) {
 }
 
 // Following the data, the scroll bar is given every new row count but drawn
-// at most every kBarDrawMs; the last count is drawn once that has passed,
-// by the next look at the port even with nothing new. Moving the view
-// draws it at once.
-TEST_F(PaintTest, TheScrollBarFollowingTheDataIsDrawnAFewTimesASecond) {
-  view_->Resize(200);
+// only when its thumb has moved, at most every kBarDrawMs; the last count is
+// drawn once that has passed, by the next look at the port even with nothing
+// new. With a long history the thumb stays at the bottom and the bar is not
+// drawn at all. Moving the view, back or to the newest rows, draws it at once.
+TEST_F(PaintTest, TheScrollBarFollowingTheDataIsDrawnOnlyWhenItsThumbMoves) {
+  view_->Resize(200);  // 13 rows
   DWORD now = 5000;
-  fake::Draws().clear();
-  for (int frame = 0; frame < 30; frame++, now += kFrameMs) {
-    fake::SetTickCount(now);
-    port_.AddText("line\r\n", 0);
-    view_->PortChanged(port_);
-  }
-  const auto given = fake::DrawsOf("SetScrollInfo");
-  ASSERT_EQ(given.size(), 30u);  // every frame's new range, for the thumb
-  DWORD drawnAt = 0;
-  int drawn = 0;
-  for (size_t i = 0; i < given.size(); i++) {
-    if (given[i].args[3] == 0) continue;
-    const DWORD at = 5000 + static_cast<DWORD>(i) * kFrameMs;
-    if (drawn > 0) EXPECT_GE(at - drawnAt, kBarDrawMs) << "frame " << i;
-    drawnAt = at;
-    drawn++;
-  }
-  EXPECT_GE(drawn, 1);
-  EXPECT_LE(drawn, static_cast<int>(30 * kFrameMs / kBarDrawMs) + 1);
+  // Each frame: the last range given, and whether the bar was drawn.
+  struct Frame {
+    std::vector<int> given;
+    bool drawn = false;
+    DWORD at = 0;
+  };
+  auto stream = [&](int frames, const std::string& text) {
+    std::vector<Frame> seen;
+    for (int frame = 0; frame < frames; frame++, now += kFrameMs) {
+      fake::Draws().clear();
+      fake::SetTickCount(now);
+      port_.AddText(text.c_str(), 0);
+      view_->PortChanged(port_);
+      Frame f{{}, false, now};
+      for (const auto& call : fake::DrawsOf("SetScrollInfo")) {
+        f.given = {call.args[0], call.args[1], call.args[2]};
+        f.drawn = f.drawn || call.args[3] != 0;
+      }
+      seen.push_back(f);
+    }
+    return seen;
+  };
+  auto drawnAt = [](const std::vector<Frame>& frames) {
+    std::vector<DWORD> at;
+    for (const Frame& f : frames)
+      if (f.drawn) at.push_back(f.at);
+    return at;
+  };
 
+  // A short history: the thumb shrinks and moves with every frame.
+  auto frames = stream(30, "line\r\n");
+  for (size_t i = 1; i < frames.size(); i++)  // every frame's new range, for a drag of the thumb
+    EXPECT_EQ(frames[i].given[0], frames[i - 1].given[0] + 1) << "frame " << i;
+  auto drawn = drawnAt(frames);
+  ASSERT_GE(drawn.size(), 2u);
+  EXPECT_LE(drawn.size(), 30 * kFrameMs / kBarDrawMs + 1);
+  for (size_t i = 1; i < drawn.size(); i++) EXPECT_GE(drawn[i] - drawn[i - 1], kBarDrawMs);
   fake::Draws().clear();
   fake::SetTickCount(now + kBarDrawMs);
-  view_->PortChanged(port_);  // nothing new: only the bar
+  view_->PortChanged(port_);  // nothing new: only the bar, as last given
   auto last = fake::DrawsOf("SetScrollInfo");
   ASSERT_EQ(last.size(), 1u);
-  EXPECT_EQ(last[0].args, (std::vector<int>{given.back().args[0], given.back().args[1], given.back().args[2], 1}));
+  const std::vector<int>& given = frames.back().given;
+  EXPECT_EQ(last[0].args, (std::vector<int>{given[0], given[1], given[2], 1}));
 
-  fake::Draws().clear();
-  view_->ScrollBy(port_, 5);
-  last = fake::DrawsOf("SetScrollInfo");
-  ASSERT_EQ(last.size(), 1u);
-  EXPECT_EQ(last[0].args[3], 1);
+  // A long history: the thumb is at its smallest, at the bottom, and stays.
+  now += 2 * kBarDrawMs;
+  stream(1, std::string(2000, '\n'));
+  frames = stream(60, "line\r\n");
+  EXPECT_GT(frames.back().given[0], frames.front().given[0]);
+  EXPECT_TRUE(drawnAt(frames).empty());
+
+  for (int64_t move : {5, -5}) {
+    fake::Draws().clear();
+    view_->ScrollBy(port_, move);
+    last = fake::DrawsOf("SetScrollInfo");
+    ASSERT_EQ(last.size(), 1u) << move;
+    EXPECT_EQ(last[0].args[3], 1) << move;
+  }
 }
 
 }  // namespace
