@@ -3,11 +3,14 @@
 #include <cstring>
 #include <utility>
 
-void FileSender::Start(HANDLE device, std::vector<char> bytes, bool threaded) {
+void FileSender::Load(std::vector<char> bytes) {
   Stop();
   bytes_ = std::move(bytes);
   sent_.store(0);
   failure_.Clear();
+}
+
+void FileSender::Start(HANDLE device, bool threaded) {
   keys_.Reserve();
   io_.Start(device, threaded, [this] { return Cycle(); });
 }

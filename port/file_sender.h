@@ -16,9 +16,10 @@ constexpr DWORD kSendBlock = 8 * 1024;  // the most one write carries
 
 class FileSender {
  public:
-  // Sends `bytes` from the start: on its own thread when `threaded`, else a
-  // block per Pump.
-  void Start(HANDLE device, std::vector<char> bytes, bool threaded);
+  // Takes `bytes` to send from the start, and stops any send before.
+  void Load(std::vector<char> bytes);
+  // Sends what Load took: on its own thread when `threaded`, else a block per Pump.
+  void Start(HANDLE device, bool threaded);
   // Cancels the write in flight (what it moved is counted) and ends the thread.
   void Stop() { io_.Stop(); }
   bool Running() const { return io_.Running(); }
@@ -44,7 +45,7 @@ class FileSender {
  private:
   bool Cycle();
 
-  // bytes_ is filled by Start before the thread begins and only read after.
+  // bytes_ is filled by Load before the thread begins and only read after.
   // Shared without a lock: sent_ (the thread adds, the window's thread
   // reads), failure_ (FailureSlot), and the pace, which the window's thread
   // stores and the thread loads before each write.

@@ -22,15 +22,16 @@ void PatternWriter::Start(HANDLE device, const char* pattern, int length, DWORD 
 void KeyQueue::Reserve() {
   std::lock_guard<std::mutex> hold(lock_);
   waiting_.clear();
-  waiting_.reserve(kMostKeyBytes);
-  out_.reserve(kMostKeyBytes);
+  waiting_.reserve(kKeyRoom);
+  out_.reserve(kKeyRoom);
 }
 
 bool KeyQueue::Put(const IoThread& io, const char* bytes, size_t count) {
-  // What a thread takes after its last look is sent by the window's thread (Take).
-  if (!io.Running() || !io.Threaded() || io.Ending() || io.Ended()) return false;
+  // Taken until the thread has ended, ending or not: its last write may still
+  // be in flight. What it takes after its last look is sent by the window's
+  // thread once it has ended (Take).
+  if (!io.Running() || !io.Threaded() || io.Ended()) return false;
   std::lock_guard<std::mutex> hold(lock_);
-  if (waiting_.size() + count > kMostKeyBytes) return false;
   waiting_.insert(waiting_.end(), bytes, bytes + count);
   return true;
 }

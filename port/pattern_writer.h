@@ -22,8 +22,9 @@ struct WriteFailure {
 
 // The most one write of the test pattern holds, however fast the line.
 constexpr int kMostWriteBytes = 64 * 1024;
-// The most typed bytes that wait for the writer; more go out on their own.
-constexpr size_t kMostKeyBytes = 4096;
+// Room kept for typed bytes that wait for a sending thread; a longer Send
+// Text makes more.
+constexpr size_t kKeyRoom = 4096;
 
 // One write of `count` bytes on the thread's record, seen to its end (or, on
 // the window's thread, cancelled if not done at once); what the driver took
@@ -37,10 +38,10 @@ bool WriteBlock(IoThread& io, const char* bytes, DWORD count, std::atomic<uint64
 // window's own thread would go out inside the one in flight.
 class KeyQueue {
  public:
-  // Before the thread starts: room for kMostKeyBytes, so a key costs no allocation.
+  // Before the thread starts: room for kKeyRoom bytes, so a key costs no allocation.
   void Reserve();
   // The window's thread: false when `io`'s thread does not take them (none
-  // runs, it is ending or has ended) or kMostKeyBytes would be waiting.
+  // runs, or it has ended).
   bool Put(const IoThread& io, const char* bytes, size_t count);
   // The thread: writes what waits (counted as sent when typed); false if the write failed.
   bool Send(IoThread& io, FailureSlot<WriteFailure>& failure);
@@ -76,8 +77,8 @@ class PatternWriter {
   void Pump();
   // With a thread: `count` typed bytes for it to send before its next
   // pattern, so that they go out between two patterns (under Wine a write of
-  // the window's own would go out inside the one in flight). False when the
-  // thread does not take them: none runs, it is ending, or kMostKeyBytes wait.
+  // the window's own would go out inside the one in flight). False when no
+  // thread runs or it has ended; a thread that is ending leaves them for TakeKeys.
   bool Insert(const char* bytes, size_t count) { return keys_.Put(io_, bytes, count); }
   // The typed bytes it took and had not sent when it ended or was stopped.
   std::string TakeKeys() { return keys_.Take(); }

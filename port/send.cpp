@@ -19,12 +19,14 @@ bool ComPort::StartFileSend(const char* name, std::vector<char> bytes) {
     NothingSent();
     return false;
   }
-  send.sender.Stop();
   std::snprintf(send.name, sizeof send.name, "%s", name);
   send.startedAt = GetTickCount();
   send.counted = 0;
   send.active = 1;
-  send.sender.Start(handle, std::move(bytes), g_program.threadedIo != 0);
+  send.sender.Load(std::move(bytes));
+  // Send Test Data, if on, first ends after its write in flight (see
+  // ServiceTestData): two threads writing at once would mix their bytes.
+  if (!writer.Running()) send.sender.Start(handle, g_program.threadedIo != 0);
   return true;
 }
 
@@ -59,6 +61,10 @@ void ComPort::CancelFileSend() { EndFileSend(false); }
 
 void ComPort::ServiceFileSend() {
   if (!send.active) return;
+  if (!send.sender.Running()) {
+    if (writer.Running()) return;  // Send Test Data's last write is still going out
+    send.sender.Start(handle, g_program.threadedIo != 0);
+  }
   send.sender.Pump();  // without a thread, the pass writes
   CountFileSend();
   const WriteFailure failure = send.sender.TakeFailure();

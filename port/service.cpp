@@ -100,10 +100,11 @@ void ComPort::StartReaderIfDue() {
 }
 
 // Send Test Data: the writer runs while the switch is on and the queues
-// can be read (a dead handle would only pile up failures). Its failures get
-// the boxes a single write always had.
+// can be read (a dead handle would only pile up failures), and waits while a
+// file is sent: the two would mix their bytes. Its failures get the boxes a
+// single write always had.
 void ComPort::ServiceTestData(bool outputEmpty, bool queuesKnown) {
-  const bool wanted = g_program.sendTestData && queuesKnown && !Lost() && !closePending;
+  const bool wanted = g_program.sendTestData && queuesKnown && !Lost() && !closePending && !send.active;
   // Off: the writer ends after its write in flight; one cut short would put a
   // broken pattern on the line. On again meanwhile: a new writer once it has.
   if (!wanted) {

@@ -57,7 +57,9 @@ thread_local DWORD lastError = 0;
 
 uint64_t U(const void* p) { return reinterpret_cast<uintptr_t>(p); }
 
+// Every call is recorded, the window's thread's beside the port threads': under the one lock.
 void Record(const char* fn, HANDLE handle, std::vector<uint64_t> args, std::string text = {}) {
+  std::lock_guard<std::recursive_mutex> lock(fake::Mutex());
   S().calls.push_back(Call{fn, handle, std::move(args), std::move(text)});
 }
 

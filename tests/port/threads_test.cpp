@@ -98,4 +98,79 @@ TEST_F(ThreadsTest, TheWriterSendsWholePatternsBackToBackUntilSwitchedOff) {
   EXPECT_EQ(fake::OutstandingCount(), 0);
 }
 
+// Switched off, the writer ends after its write in flight; a key typed
+// meanwhile follows that write on the line, it does not go out beside it.
+TEST_F(ThreadsTest, AKeyTypedWhileTheWriterEndsFollowsItsLastWrite) {
+  const std::string pattern(TestPattern(), kPatternSize);
+  fake::PendNext("WriteFile");
+  port->writer.Start(port->handle, pattern.data(), kPatternSize, 9600, true);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  auto inFlight = [] {
+    std::lock_guard<std::recursive_mutex> lock(fake::Mutex());
+    return fake::LastOp("WriteFile");
+  };
+  while (inFlight() == nullptr && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_NE(inFlight(), nullptr);
+  EXPECT_FALSE(port->FinishWriter());  // asked to end; its write is still going out
+  port->ComOut("8", 1);
+  std::string last;
+  {
+    std::lock_guard<std::recursive_mutex> lock(fake::Mutex());
+    fake::Op* op = fake::LastOp("WriteFile");
+    last = op->sent;
+    fake::CompleteWrite(*op);
+  }
+  while (!port->FinishWriter() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::lock_guard<std::recursive_mutex> lock(fake::Mutex());
+  EXPECT_EQ(device->written, last + "8");
+  EXPECT_EQ(port->stats.bytesSent, 1u);  // the key; the patterns are counted by the pass
+  EXPECT_EQ(fake::OutstandingCount(), 0);
+}
+
+// A file sent while Send Test Data is on goes out whole, in one piece: the
+// patterns wait until it has ended, then go on.
+TEST_F(ThreadsTest, SendFileWithSendTestDataOnGoesOutInOnePiece) {
+  g_program.threadedIo = 1;
+  g_program.sendTestData = 1;
+  const std::string file = RandomBytes(100000, 5);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  auto written = [this] {
+    std::lock_guard<std::recursive_mutex> lock(fake::Mutex());
+    return device->written;
+  };
+  while (written().size() < 3 * kPatternSize && std::chrono::steady_clock::now() < deadline) {
+    port->ServicePort();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_TRUE(port->StartFileSend("file.bin", std::vector<char>(file.begin(), file.end())));
+  while (port->send.active && std::chrono::steady_clock::now() < deadline) {
+    port->ServicePort();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  const size_t afterFile = written().size();
+  while (written().size() < afterFile + 3 * kPatternSize && std::chrono::steady_clock::now() < deadline) {
+    port->ServicePort();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  g_program.sendTestData = 0;
+  while (port->writer.Running() && std::chrono::steady_clock::now() < deadline) {
+    port->ServicePort();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  const std::string line = written();
+  const size_t at = line.find(file);
+  ASSERT_NE(at, std::string::npos) << "the file's bytes are not in one piece";
+  // Whole patterns before and after it.
+  const std::string pattern(TestPattern(), kPatternSize);
+  const std::string before = line.substr(0, at), after = line.substr(at + file.size());
+  for (const std::string& patterns : {before, after}) {
+    ASSERT_GT(patterns.size(), 0u);
+    ASSERT_EQ(patterns.size() % pattern.size(), 0u);
+    for (size_t p = 0; p < patterns.size(); p += pattern.size())
+      ASSERT_EQ(patterns.compare(p, pattern.size(), pattern), 0) << "pattern at " << p;
+  }
+}
+
 }  // namespace
