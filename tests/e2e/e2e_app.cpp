@@ -685,6 +685,29 @@ TEST_F(PlixExe, SendsAFileWholeShowingItsProgressOrStopsWhenCancelled) {
   EXPECT_NE(boxes_->Texts().back().find("(error 32)"), std::string::npos) << boxes_->Texts().back();
   EXPECT_EQ(cable.Read(1, 300), "");
   EXPECT_EQ(app_.WaitForDialog("Sending", kSendProgress, 300), nullptr);
+
+  // With Send Test Data on: patterns, the file in one piece, patterns again.
+  app_.Command(kSendTestData);
+  const std::string pattern = ExpectedTestPattern();
+  std::string wire = cable.Read(2 * pattern.size(), 5000);
+  app_.Command(kSendFileCommand);
+  ASSERT_TRUE(app_.ChooseFile("Send File", path));
+  size_t file = std::string::npos;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        wire += cable.Read(SIZE_MAX, 0);
+        if (file == std::string::npos) file = wire.find(bytes);
+        return file != std::string::npos && wire.size() >= file + bytes.size() + 2 * pattern.size();
+      },
+      30000))
+      << "the file is not in one piece among " << wire.size() << " bytes";
+  ASSERT_TRUE(app_.Send(kSendTestData));
+  cable.Drain(300);
+  ASSERT_NE(file, std::string::npos);
+  EXPECT_EQ(file % pattern.size(), 0u);
+  for (size_t at = 0; at + pattern.size() <= file; at += pattern.size())
+    ASSERT_EQ(wire.compare(at, pattern.size(), pattern), 0) << "pattern at " << at;
+  EXPECT_EQ(wire.compare(file + bytes.size(), pattern.size(), pattern), 0) << "no pattern after the file";
 }
 
 TEST_F(PlixExe, DrawsFiveLampsAndAnswersClicks) {
