@@ -32,6 +32,7 @@ bool KeyQueue::Put(const IoThread& io, const char* bytes, size_t count) {
   // thread once it has ended (Take).
   if (!io.Running() || !io.Threaded() || io.Ended()) return false;
   std::lock_guard<std::mutex> hold(lock_);
+  if (waiting_.size() + count > kMostKeyBytes) return false;
   waiting_.insert(waiting_.end(), bytes, bytes + count);
   return true;
 }

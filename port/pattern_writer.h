@@ -22,9 +22,12 @@ struct WriteFailure {
 
 // The most one write of the test pattern holds, however fast the line.
 constexpr int kMostWriteBytes = 64 * 1024;
-// Room kept for typed bytes that wait for a sending thread; a longer Send
-// Text makes more.
+// Room kept for typed bytes that wait for a sending thread (more allocates),
+// and the most that may wait: a Send Text repeated faster than the line
+// moves it would otherwise grow the queue without end; past this its bytes go
+// out on their own.
 constexpr size_t kKeyRoom = 4096;
+constexpr size_t kMostKeyBytes = 64 * 1024;
 
 // One write of `count` bytes on the thread's record, seen to its end (or, on
 // the window's thread, cancelled if not done at once); what the driver took
@@ -41,7 +44,7 @@ class KeyQueue {
   // Before the thread starts: room for kKeyRoom bytes, so a key costs no allocation.
   void Reserve();
   // The window's thread: false when `io`'s thread does not take them (none
-  // runs, or it has ended).
+  // runs, or it has ended) or kMostKeyBytes would be waiting.
   bool Put(const IoThread& io, const char* bytes, size_t count);
   // The thread: writes what waits (counted as sent when typed); false if the write failed.
   bool Send(IoThread& io, FailureSlot<WriteFailure>& failure);
@@ -78,7 +81,8 @@ class PatternWriter {
   // With a thread: `count` typed bytes for it to send before its next
   // pattern, so that they go out between two patterns (under Wine a write of
   // the window's own would go out inside the one in flight). False when no
-  // thread runs or it has ended; a thread that is ending leaves them for TakeKeys.
+  // thread runs or it has ended, or kMostKeyBytes wait; a thread that is
+  // ending leaves them for TakeKeys.
   bool Insert(const char* bytes, size_t count) { return keys_.Put(io_, bytes, count); }
   // The typed bytes it took and had not sent when it ended or was stopped.
   std::string TakeKeys() { return keys_.Take(); }
