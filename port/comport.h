@@ -211,6 +211,8 @@ struct ComPort {
   void SendKeysLeft(const std::string& keys);
   void CountTestData();
   void ServiceFileSend();
+  // Starts the file's thread unless Send Test Data's writer still runs; true once it runs.
+  bool StartFileWhenLineFree();
   void CountFileSend();
   void EndFileSend(bool finished);
   void ReportWriteFailure(const WriteFailure& failure);

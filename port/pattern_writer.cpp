@@ -30,7 +30,7 @@ bool KeyQueue::Put(const IoThread& io, const char* bytes, size_t count) {
   // Taken until the thread has ended, ending or not: its last write may still
   // be in flight. What it takes after its last look is sent by the window's
   // thread once it has ended (Take).
-  if (!io.Running() || !io.Threaded() || io.Ended()) return false;
+  if (!io.Running() || io.Ended()) return false;  // Ended: also when there is no thread
   std::lock_guard<std::mutex> hold(lock_);
   if (waiting_.size() + count > kMostKeyBytes) return false;
   waiting_.insert(waiting_.end(), bytes, bytes + count);

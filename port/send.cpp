@@ -24,10 +24,15 @@ bool ComPort::StartFileSend(const char* name, std::vector<char> bytes) {
   send.counted = 0;
   send.active = 1;
   send.sender.Load(std::move(bytes));
-  // Send Test Data, if on, first ends after its write in flight (see
-  // ServiceTestData): two threads writing at once would mix their bytes.
-  if (!writer.Running()) send.sender.Start(handle, g_program.threadedIo != 0);
+  StartFileWhenLineFree();
   return true;
+}
+
+// Send Test Data, if on, first ends after its write in flight (see
+// ServiceTestData): two threads writing at once would mix their bytes.
+bool ComPort::StartFileWhenLineFree() {
+  if (!send.sender.Running() && !writer.Running()) send.sender.Start(handle, g_program.threadedIo != 0);
+  return send.sender.Running();
 }
 
 // Counted as the driver takes them, like every write.
@@ -60,11 +65,7 @@ void ComPort::EndFileSend(bool finished) {
 void ComPort::CancelFileSend() { EndFileSend(false); }
 
 void ComPort::ServiceFileSend() {
-  if (!send.active) return;
-  if (!send.sender.Running()) {
-    if (writer.Running()) return;  // Send Test Data's last write is still going out
-    send.sender.Start(handle, g_program.threadedIo != 0);
-  }
+  if (!send.active || !StartFileWhenLineFree()) return;
   send.sender.Pump();  // without a thread, the pass writes
   CountFileSend();
   const WriteFailure failure = send.sender.TakeFailure();

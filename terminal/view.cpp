@@ -245,12 +245,11 @@ void TerminalView::UpdateScrollBar(const ComPort& port, int rows) {
   const bool wasAtBottom = shownBar_.nPos + static_cast<int>(shownBar_.nPage) > shownBar_.nMax;
   const bool following = scrollBack_ == 0 && wasAtBottom && bar.nPage == shownBar_.nPage;
   shownBar_ = bar;
+  SetScrollInfo(window_, SB_VERT, &bar, !following);
   if (!following) {
-    SetScrollInfo(window_, SB_VERT, &bar, TRUE);
     BarDrawn();
     return;
   }
-  SetScrollInfo(window_, SB_VERT, &bar, FALSE);
   // A bar whose thumb cannot be read is taken as moved.
   Thumb now;
   barStale_ = !ThumbNow(&now) || !(now == drawnThumb_);
