@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -337,10 +336,10 @@ TEST_F(PaintTest, TheScrollBarFollowingTheDataIsDrawnOnlyWhenItsThumbMoves) {
       fake::SetTickCount(now);
       port_.AddText(text.c_str(), 0);
       view_->PortChanged(port_);
-      const auto calls = fake::DrawsOf("SetScrollInfo");
-      if (!calls.empty()) ranges.push_back(calls.back().args[0]);
-      if (std::any_of(calls.begin(), calls.end(), [](const fake::Draw& c) { return c.args[3] != 0; }))
-        drawn.push_back(now);
+      const auto calls = fake::DrawsOf("SetScrollInfo");  // a drawing is a frame's last call
+      if (calls.empty()) continue;
+      ranges.push_back(calls.back().args[0]);
+      if (calls.back().args[3] != 0) drawn.push_back(now);
     }
   };
 
