@@ -139,8 +139,9 @@ struct Sending {
   DWORD endedAt;
 };
 
-void ShowProgress(HWND dialog, const PortSend& send, DWORD now) {
-  const uint64_t sent = send.sender.Sent(), size = send.sender.Size();
+void ShowProgress(HWND dialog, const ComPort& port, DWORD now) {
+  const PortSend& send = port.send;
+  const uint64_t sent = port.writer.File().Sent(), size = port.writer.File().Size();
   const double seconds = (now - send.startedAt) / 1000.0;
   const double rate = seconds > 0 ? static_cast<double>(sent) / seconds : 0;
   char text[160];
@@ -151,11 +152,11 @@ void ShowProgress(HWND dialog, const PortSend& send, DWORD now) {
   SendDlgItemMessageA(dialog, IDC_SENDPROGRESS, PBM_SETPOS, size > 0 ? static_cast<WPARAM>(sent * 1000 / size) : 1000, 0);
 }
 
-void PaceFromDialog(HWND dialog, PortSend& send) {
+void PaceFromDialog(HWND dialog, FileJob& file) {
   BOOL read = FALSE;
   const UINT pause = GetDlgItemInt(dialog, IDC_SENDDELAY, &read, FALSE);
   const UINT block = GetDlgItemInt(dialog, IDC_SENDBLOCK, nullptr, FALSE);
-  send.sender.Pace(read ? pause : 0, IsDlgButtonChecked(dialog, IDC_SENDPERLINE) == BST_CHECKED, block);
+  file.Pace(read ? pause : 0, IsDlgButtonChecked(dialog, IDC_SENDPERLINE) == BST_CHECKED, block);
 }
 
 INT_PTR CALLBACK SendingDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -174,7 +175,7 @@ INT_PTR CALLBACK SendingDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
       if (port == nullptr || (sending->endedAt != 0 && now - sending->endedAt >= kShowEndMs)) {
         DestroyWindow(dialog);
       } else if (sending->endedAt == 0) {
-        ShowProgress(dialog, port->send, now);
+        ShowProgress(dialog, *port, now);
         if (!port->send.active) sending->endedAt = now;  // the notice says how it ended
       }
       return TRUE;
@@ -184,7 +185,7 @@ INT_PTR CALLBACK SendingDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         if (port != nullptr && sending->endedAt == 0) port->CancelFileSend();
         DestroyWindow(dialog);
       } else if (port != nullptr && (HIWORD(wParam) == EN_CHANGE || LOWORD(wParam) == IDC_SENDPERLINE)) {
-        PaceFromDialog(dialog, port->send);  // for a slow device, at once
+        PaceFromDialog(dialog, port->writer.File());  // for a slow device, at once
       }
       return TRUE;
     case WM_DESTROY:

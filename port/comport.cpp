@@ -90,7 +90,6 @@ ComPort::~ComPort() {
 
   reader.Stop();
   writer.Stop();
-  send.sender.Stop();
   CloseCapture();
   // A lost port's handle is closed already; its events are not.
   if (handle != nullptr) {

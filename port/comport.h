@@ -10,8 +10,7 @@
 #include "core/port_stats.h"
 #include "core/screen_buffer.h"
 #include "port/check.h"
-#include "port/file_sender.h"
-#include "port/pattern_writer.h"
+#include "port/port_writer.h"
 #include "port/reader.h"
 #include "port/recovery.h"
 
@@ -35,9 +34,9 @@ struct PortCapture {
   int written = 0;  // written to since the last poll pass; a quiet pass closes the file
 };
 
-// Send File: the file going out, and what the passes have counted of it.
+// Send File: the file going out (its bytes are the writer's), and what the
+// passes have counted of it.
 struct PortSend {
-  FileSender sender;
   char name[64] = {};    // the file's name, for the notices
   DWORD startedAt = 0;
   uint64_t counted = 0;  // bytes already in the statistics
@@ -93,7 +92,7 @@ struct ComPort {
   int closePending;       // its window is gone; free the port when the last hold ends
   PortCapture capture;    // Save To Disk
   PortReader reader;      // the thread that takes what arrives
-  PatternWriter writer;   // Send Test Data: the thread that keeps the line full
+  PortWriter writer;      // the thread that sends test data, a file and the keys typed meanwhile
   PortSend send;          // Send File
   PortStats stats;        // what the port has done, for the Statistics dialog and the status bar
   PortCheck check;        // Check Test Data: the received bytes against the test pattern
@@ -169,9 +168,6 @@ struct ComPort {
 
   // Transmit and receive. count 0: bytes is a NUL-terminated text.
   int ComOut(const char* bytes, int count);
-  // Ends Send Test Data's writer after its write in flight (see PatternWriter::Finish);
-  // true once it has, the typed bytes it held sent.
-  bool FinishWriter();
   // Send Text: the bytes go out at once, logged as sent.
   void SendBytes(const std::string& bytes);
   // Send File: `bytes` (the file `name`) go out from a thread of their own;
@@ -207,12 +203,12 @@ struct ComPort {
  private:
   void CollectWrite();
   void StartReaderIfDue();
-  void ServiceTestData(bool outputEmpty, bool queuesKnown);
+  void ServiceWriter(bool outputEmpty, bool queuesKnown);
+  void StartWriter();
+  // Ends the writer; the typed bytes it held and had not sent go out on their own.
+  void StopWriter();
   void SendKeysLeft(const std::string& keys);
   void CountTestData();
-  void ServiceFileSend();
-  // Starts the file's thread unless Send Test Data's writer still runs; true once it runs.
-  bool StartFileWhenLineFree();
   void CountFileSend();
   void EndFileSend(bool finished);
   void ReportWriteFailure(const WriteFailure& failure);

@@ -8,11 +8,11 @@ void IoThread::Start(HANDLE device, bool threaded, std::function<bool()> step) {
   record_ = OVERLAPPED{};
   record_.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   stopEvent_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  wakeEvent_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   threaded_ = threaded;
-  ending_.store(false);
   ended_.store(false);
   if (threaded) thread_ = std::thread([this, step = std::move(step)] {
-      while (!stopping_.load() && !ending_.load() && step()) {
+      while (!stopping_.load() && step()) {
       }
       ended_.store(true);
     });
@@ -27,14 +27,19 @@ void IoThread::Stop() {
     CancelIoEx(device_, &record_);
     thread_.join();
   }
-  for (HANDLE event : {record_.hEvent, stopEvent_})
+  for (HANDLE event : {record_.hEvent, stopEvent_, wakeEvent_})
     if (event != nullptr) CloseHandle(event);
-  record_.hEvent = stopEvent_ = nullptr;
+  record_.hEvent = stopEvent_ = wakeEvent_ = nullptr;
   device_ = nullptr;
   stopping_.store(false);
 }
 
 DWORD IoThread::WaitForOperation(DWORD milliseconds) {
-  HANDLE waits[2] = {record_.hEvent, stopEvent_};
-  return WaitForMultipleObjects(2, waits, FALSE, milliseconds);
+  HANDLE waits[3] = {record_.hEvent, stopEvent_, wakeEvent_};
+  return WaitForMultipleObjects(3, waits, FALSE, milliseconds);
+}
+
+void IoThread::Pause(DWORD milliseconds) {
+  HANDLE waits[2] = {stopEvent_, wakeEvent_};
+  WaitForMultipleObjects(2, waits, FALSE, milliseconds);
 }

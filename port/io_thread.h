@@ -1,6 +1,6 @@
-// What the reader and the pattern writer share: one overlapped operation at a
-// time on a device, on a thread of its own until stopped (or, without a
-// thread, only when asked), and a failure handed once to the window's thread.
+// What the reader and the writer share: one overlapped operation at a time
+// on a device, on a thread of its own until stopped (or, without a thread,
+// only when asked), and a failure handed once to the window's thread.
 #pragma once
 #include <windows.h>
 
@@ -23,33 +23,37 @@ class IoThread {
   void Stop();
   bool Running() const { return device_ != nullptr; }
   bool Threaded() const { return threaded_; }
-  // Asks the thread to end after the operation in flight, which is not cut
-  // short; Ended says when it has (Stop then returns at once).
-  void AskToEnd() { ending_.store(true); }
+  // The thread has ended by itself, or there is none (Stop then returns at once).
   bool Ended() const { return !threaded_ || ended_.load(); }
-  bool Ending() const { return ending_.load(); }
 
   HANDLE device() const { return device_; }
   OVERLAPPED* record() { return &record_; }
-  // Waits on the operation's event and the stop event: WAIT_OBJECT_0 when the
-  // operation ended, kStopping when Stop was called, else the wait's result.
+  // Waits on the operation's event, the stop event and the wake event:
+  // WAIT_OBJECT_0 when the operation ended, kStopping when Stop was called,
+  // kWoken after Wake, else the wait's result.
   static constexpr DWORD kStopping = WAIT_OBJECT_0 + 1;
+  static constexpr DWORD kWoken = WAIT_OBJECT_0 + 2;
   DWORD WaitForOperation(DWORD milliseconds);
-  // A pause that Stop cuts short.
-  void Pause(DWORD milliseconds) { WaitForSingleObject(stopEvent_, milliseconds); }
+  // A pause that Stop and Wake cut short.
+  void Pause(DWORD milliseconds);
+  // The window's thread: the thread's wait or pause ends with kWoken (once
+  // per call), for it to look again at what it was asked.
+  void Wake() {
+    if (wakeEvent_ != nullptr) SetEvent(wakeEvent_);
+  }
 
  private:
   // Who touches what: the window's thread owns every field and sets all but
   // the atomics only while no thread runs (in Start before it begins, in Stop
-  // after the join). The thread reads device_, record_, stopEvent_ and
+  // after the join). The thread reads device_, record_, the events and
   // threaded_, and has record_ to itself while it runs.
   HANDLE device_ = nullptr;
   OVERLAPPED record_{};
   HANDLE stopEvent_ = nullptr;
+  HANDLE wakeEvent_ = nullptr;  // auto-reset
   bool threaded_ = false;
   std::thread thread_;
   std::atomic<bool> stopping_{false};  // stored by the window's thread (Stop), loaded by the thread
-  std::atomic<bool> ending_{false};    // stored by the window's thread (AskToEnd), loaded by the thread
   std::atomic<bool> ended_{false};     // stored by the thread as it ends, loaded by the window's thread
 };
 

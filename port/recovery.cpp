@@ -75,7 +75,7 @@ void ComPort::MarkLost(DWORD error) {
   writer.Stop();
   Drain();
   EndFileSend(false);  // its notice before the loss's
-  SendKeysLeft(writer.TakeKeys());  // as EndFileSend does with its own: not sent, not counted
+  SendKeysLeft(writer.TakeKeys());  // not sent, and no longer counted as sent
   // Nothing may stay outstanding on the records once the handle is closed.
   if (writePending) {
     DWORD moved = CancelAndCollect(handle, &writeOverlapped);

@@ -23,21 +23,15 @@ bool ComPort::StartFileSend(const char* name, std::vector<char> bytes) {
   send.startedAt = GetTickCount();
   send.counted = 0;
   send.active = 1;
-  send.sender.Load(std::move(bytes));
-  StartFileWhenLineFree();
+  // After the pattern write in flight, if Send Test Data is on.
+  writer.LoadFile(std::move(bytes));
+  if (!writer.Running()) StartWriter();
   return true;
-}
-
-// Send Test Data, if on, first ends after its write in flight (see
-// ServiceTestData): two threads writing at once would mix their bytes.
-bool ComPort::StartFileWhenLineFree() {
-  if (!send.sender.Running() && !writer.Running()) send.sender.Start(handle, g_program.threadedIo != 0);
-  return send.sender.Running();
 }
 
 // Counted as the driver takes them, like every write.
 void ComPort::CountFileSend() {
-  const uint64_t sent = send.sender.Sent();
+  const uint64_t sent = writer.File().Sent();
   if (sent <= send.counted) return;
   const uint64_t more = sent - send.counted;
   send.counted = sent;
@@ -47,32 +41,18 @@ void ComPort::CountFileSend() {
 
 void ComPort::EndFileSend(bool finished) {
   if (!send.active) return;
-  send.sender.Stop();
+  writer.DropFile();
   CountFileSend();
   send.active = 0;
   char notice[160];
   if (finished)
     std::snprintf(notice, sizeof notice, "<Sent %s: %llu bytes in %.1f s>", send.name,
-                  static_cast<unsigned long long>(send.sender.Size()), (GetTickCount() - send.startedAt) / 1000.0);
+                  static_cast<unsigned long long>(writer.File().Size()), (GetTickCount() - send.startedAt) / 1000.0);
   else
     std::snprintf(notice, sizeof notice, "<Send cancelled after %llu of %llu bytes>",
-                  static_cast<unsigned long long>(send.sender.Sent()),
-                  static_cast<unsigned long long>(send.sender.Size()));
+                  static_cast<unsigned long long>(writer.File().Sent()),
+                  static_cast<unsigned long long>(writer.File().Size()));
   Notice(LogKind::kNote, notice);
-  SendKeysLeft(send.sender.TakeKeys());
 }
 
 void ComPort::CancelFileSend() { EndFileSend(false); }
-
-void ComPort::ServiceFileSend() {
-  if (!send.active || !StartFileWhenLineFree()) return;
-  send.sender.Pump();  // without a thread, the pass writes
-  CountFileSend();
-  const WriteFailure failure = send.sender.TakeFailure();
-  if (failure.kind != WriteFailure::kNone) {
-    EndFileSend(false);
-    ReportWriteFailure(failure);
-    return;
-  }
-  if (send.sender.Done()) EndFileSend(true);
-}

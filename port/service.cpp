@@ -99,37 +99,41 @@ void ComPort::StartReaderIfDue() {
   reader.Start(handle, g_program.threadedIo != 0, g_program.dataWindow, kPortDataMessage);
 }
 
-// Send Test Data: the writer runs while the switch is on and the queues
-// can be read (a dead handle would only pile up failures), and waits while a
-// file is sent: the two would mix their bytes. Its failures get the boxes a
-// single write always had.
-void ComPort::ServiceTestData(bool outputEmpty, bool queuesKnown) {
-  const bool wanted = g_program.sendTestData && queuesKnown && !Lost() && !closePending && !send.active;
-  // Off: the writer ends after its write in flight; one cut short would put a
-  // broken pattern on the line. On again meanwhile: a new writer once it has.
-  if (!wanted) {
-    if (writer.Running()) FinishWriter();
-  } else if (!writer.Running() || (writer.Finishing() && FinishWriter())) {
-    if (g_program.testPatternLength == 0) g_program.testPatternLength = kPatternSize;
-    const DWORD baud = recovery.saved.dcbKnown ? recovery.saved.dcb.BaudRate : 9600;
-    writer.Start(handle, TestPattern(), g_program.testPatternLength, baud, g_program.threadedIo != 0);
-  }
-  // Without a thread, the pass writes when the driver's queue is empty.
-  if (wanted && outputEmpty) writer.Pump();
+// The writer runs while there is something to send: Send Test Data's
+// patterns while the switch is on and the queues can be read (a dead handle
+// would only pile up failures), a file while one is sent. Its failures get
+// the boxes a single write always had.
+void ComPort::ServiceWriter(bool outputEmpty, bool queuesKnown) {
+  const bool patterns = g_program.sendTestData && queuesKnown && !Lost() && !closePending;
+  writer.WantPatterns(patterns);
+  // A thread that found nothing left has ended; switched on again meanwhile, a new one.
+  if (writer.Running() && writer.Finished() && !writer.Failed()) StopWriter();
+  if (!writer.Running() && (patterns || send.active)) StartWriter();
+  writer.Pump(outputEmpty);  // without a thread, the pass writes
   CountTestData();
+  CountFileSend();
 
   const WriteFailure failure = writer.TakeFailure();
-  if (failure.kind == WriteFailure::kNone) return;
-  writer.Stop();  // started again by the next pass
-  CountTestData();
-  ReportWriteFailure(failure);
-  SendKeysLeft(writer.TakeKeys());
+  if (failure.kind != WriteFailure::kNone) {
+    writer.Stop();  // started again by the next pass
+    CountTestData();
+    EndFileSend(false);  // a file being sent ends with the line's failure
+    ReportWriteFailure(failure);
+    SendKeysLeft(writer.TakeKeys());
+  } else if (send.active && writer.File().Sent() == writer.File().Size()) {
+    EndFileSend(true);
+  }
 }
 
-bool ComPort::FinishWriter() {
-  if (!writer.Finish()) return false;
+void ComPort::StartWriter() {
+  if (g_program.testPatternLength == 0) g_program.testPatternLength = kPatternSize;
+  const DWORD baud = recovery.saved.dcbKnown ? recovery.saved.dcb.BaudRate : 9600;
+  writer.Start(handle, TestPattern(), g_program.testPatternLength, baud, g_program.threadedIo != 0);
+}
+
+void ComPort::StopWriter() {
+  writer.Stop();
   SendKeysLeft(writer.TakeKeys());
-  return true;
 }
 
 // Typed bytes a sending thread took and had not sent when it ended go out on
@@ -154,7 +158,7 @@ void ComPort::ReportWriteFailure(const WriteFailure& failure) {
 
 // Counted as the driver takes them; one log entry per pass for all of them.
 void ComPort::CountTestData() {
-  const uint64_t sent = writer.TakeSent();
+  const uint64_t sent = writer.TakePatternBytes();
   if (sent == 0) return;
   stats.bytesSent += sent;
   stats.sendRate.Add(static_cast<DWORD>(sent), GetTickCount());
@@ -185,9 +189,7 @@ int ComPort::ServicePort() {
   CheckEvents();
   if (Lost() || closePending) return 0;
 
-  ServiceTestData(queuesKnown && outCount == 0, queuesKnown);
-  if (closePending || Lost()) return 0;
-  ServiceFileSend();
+  ServiceWriter(queuesKnown && outCount == 0, queuesKnown);
   if (closePending || Lost()) return 0;
   reader.Pump();  // without a thread, the pass reads
   Drain();
@@ -241,7 +243,6 @@ void ReleasePort(ComPort* port) {
   port->closePending = 1;
   port->reader.Stop();
   port->writer.Stop();
-  port->send.sender.Stop();
   if (port->holds > 0) return;
   delete port;
 }

@@ -58,10 +58,10 @@ int ComPort::ComOut(const char* bytes, int count) {
     stats.bytesSent += static_cast<DWORD>(count);
     stats.sendRate.Add(static_cast<DWORD>(count), GetTickCount());
   };
-  // While Send Test Data or Send File runs, its thread sends the bytes
-  // between two of its writes: a write of our own would go out inside the
-  // one in flight.
-  if (writer.Insert(bytes, static_cast<size_t>(count)) || send.sender.Insert(bytes, static_cast<size_t>(count))) {
+  // While Send Test Data or Send File runs, the writer's thread sends the
+  // bytes between two of its writes: a write of our own would go out inside
+  // the one in flight.
+  if (writer.Insert(bytes, static_cast<size_t>(count))) {
     countSent();
     return 0;
   }

@@ -28,6 +28,7 @@ struct HandleInfo {
   Device* device = nullptr;
   bool signalled = false;
   DWORD goneError = 0;  // the device was unplugged: every call on this handle fails so
+  bool autoReset = false;  // an event that a satisfied wait resets
 };
 
 struct State {
@@ -362,6 +363,7 @@ void CompleteEvent(Op& op, DWORD mask, DWORD error) {
 }
 
 int OutstandingCount() {
+  std::lock_guard<std::recursive_mutex> lock(fake::Mutex());
   return static_cast<int>(std::count_if(S().ops.begin(), S().ops.end(), [](auto& op) { return !op->done; }));
 }
 
@@ -518,7 +520,7 @@ HANDLE CreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initi
     lastError = s->error;
     return nullptr;
   }
-  return NewHandle({HandleInfo::kEvent, nullptr, initialState != FALSE});
+  return NewHandle({HandleInfo::kEvent, nullptr, initialState != FALSE, 0, manualReset == FALSE});
 }
 
 BOOL SetEvent(HANDLE event) {
@@ -603,7 +605,9 @@ DWORD WaitOnce(HANDLE handle, DWORD milliseconds) {
       break;
     }
   }
-  return info->signalled ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+  if (!info->signalled) return WAIT_TIMEOUT;
+  if (info->autoReset) info->signalled = false;
+  return WAIT_OBJECT_0;
 }
 }  // namespace
 

@@ -254,10 +254,10 @@ TEST_F(ServiceTest, AFileGoesOutInBlocksOrLinesAndEndsWithItsNotice) {
   ASSERT_TRUE(port->StartFileSend("log.txt", std::vector<char>(file.begin(), file.end())));
   Tick();
   EXPECT_EQ(device.written, file.substr(0, kSendBlock));
-  port->send.sender.Pace(10, true, 0);  // a line, up to its LF, per write
+  port->writer.File().Pace(10, true, 0);  // a line, up to its LF, per write
   Tick();
   EXPECT_EQ(device.written, file.substr(0, file.find('\n', kSendBlock) + 1));
-  port->send.sender.Pace(0, false, 0);
+  port->writer.File().Pace(0, false, 0);
   for (int i = 0; i < 4; i++) Tick();
   EXPECT_EQ(device.written, file);
   EXPECT_NE(Screen(*port).find("<Sent log.txt: 20000 bytes in "), std::string::npos) << Screen(*port);
