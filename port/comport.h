@@ -204,6 +204,8 @@ struct ComPort {
   void CollectWrite();
   void StartReaderIfDue();
   void ServiceWriter(bool outputEmpty, bool queuesKnown);
+  // Starts the writer's thread unless it runs, or a typed key's write is still
+  // pending (a later pass does).
   void StartWriter();
   // Ends the writer; the typed bytes it held and had not sent go out on their own.
   void StopWriter();

@@ -25,7 +25,7 @@ bool ComPort::StartFileSend(const char* name, std::vector<char> bytes) {
   send.active = 1;
   // After the pattern write in flight, if Send Test Data is on.
   writer.LoadFile(std::move(bytes));
-  if (!writer.Running()) StartWriter();
+  StartWriter();
   return true;
 }
 

@@ -108,7 +108,7 @@ void ComPort::ServiceWriter(bool outputEmpty, bool queuesKnown) {
   writer.WantPatterns(patterns);
   // A thread that found nothing left has ended; switched on again meanwhile, a new one.
   if (writer.Running() && writer.Finished() && !writer.Failed()) StopWriter();
-  if (!writer.Running() && (patterns || send.active)) StartWriter();
+  if (patterns || send.active) StartWriter();
   writer.Pump(outputEmpty);  // without a thread, the pass writes
   CountTestData();
   CountFileSend();
@@ -125,7 +125,9 @@ void ComPort::ServiceWriter(bool outputEmpty, bool queuesKnown) {
   }
 }
 
+// Not beside a typed key's write still pending: under Wine the two would mix.
 void ComPort::StartWriter() {
+  if (writer.Running() || writePending) return;
   if (g_program.testPatternLength == 0) g_program.testPatternLength = kPatternSize;
   const DWORD baud = recovery.saved.dcbKnown ? recovery.saved.dcb.BaudRate : 9600;
   writer.Start(handle, TestPattern(), g_program.testPatternLength, baud, g_program.threadedIo != 0);
