@@ -46,13 +46,14 @@ void Remember(HWND dialog, const std::string& text) {
 }
 
 // One send to the target; false (and the repeat stopped) once it has gone.
-bool SendTextOnce(HWND dialog) {
+// A repeat skips its turn while the one before has not gone out.
+bool SendTextOnce(HWND dialog, bool repeat) {
   ComPort* port = IsWindow(textTarget) ? PortOf(textTarget) : nullptr;
   if (port == nullptr) {
     KillTimer(dialog, kTimer);
     return false;
   }
-  port->SendBytes(textBytes);
+  if (!repeat || !port->StillSending()) port->SendBytes(textBytes);
   return true;
 }
 
@@ -67,7 +68,7 @@ void StartSendingText(HWND dialog) {
   KillTimer(dialog, kTimer);
   BOOL read = FALSE;
   const UINT every = GetDlgItemInt(dialog, IDC_SENDREPEAT, &read, FALSE);
-  if (SendTextOnce(dialog) && read && every > 0) SetTimer(dialog, kTimer, every, nullptr);
+  if (SendTextOnce(dialog, false) && read && every > 0) SetTimer(dialog, kTimer, every, nullptr);
 }
 
 INT_PTR CALLBACK SendTextDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
@@ -80,7 +81,7 @@ INT_PTR CALLBACK SendTextDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         SendDlgItemMessageA(dialog, IDC_SENDTEXT, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t.c_str()));
       return TRUE;
     case WM_TIMER:
-      SendTextOnce(dialog);
+      SendTextOnce(dialog, true);
       return TRUE;
     case WM_DESTROY:
       KillTimer(dialog, kTimer);

@@ -53,9 +53,13 @@ bool KeyQueue::Put(const IoThread& io, const char* bytes, size_t count) {
   // thread once it has ended (Take).
   if (!io.Running() || io.Ended()) return false;  // Ended: also when there is no thread
   std::lock_guard<std::mutex> hold(lock_);
-  if (waiting_.size() + count > kMostKeyBytes) return false;
   waiting_.insert(waiting_.end(), bytes, bytes + count);
   return true;
+}
+
+bool KeyQueue::Waiting() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return !waiting_.empty();
 }
 
 bool KeyQueue::Send(IoThread& io, FailureSlot<WriteFailure>& failure) {

@@ -27,12 +27,9 @@ struct WriteFailure {
 constexpr int kMostWriteBytes = 64 * 1024;
 // The most one write of a file carries.
 constexpr DWORD kSendBlock = 8 * 1024;
-// Room kept for typed bytes that wait for the thread (more allocates), and
-// the most that may wait: a Send Text repeated faster than the line moves it
-// would otherwise grow the queue without end; past this its bytes go out on
-// their own.
+// Room kept for typed bytes that wait for the thread; more allocates, which
+// only a user's text can cause (a repeated Send Text waits for the one before).
 constexpr size_t kKeyRoom = 4096;
-constexpr size_t kMostKeyBytes = 64 * 1024;
 
 // One write of `count` bytes on the thread's record, seen to its end (or, on
 // the window's thread, cancelled if not done at once); what the driver took
@@ -49,8 +46,9 @@ class KeyQueue {
   // Before the thread starts: room for kKeyRoom bytes, so a key costs no allocation.
   void Reserve();
   // The window's thread: false when `io`'s thread does not take them (none
-  // runs, or it has ended) or kMostKeyBytes would be waiting.
+  // runs, or it has ended).
   bool Put(const IoThread& io, const char* bytes, size_t count);
+  bool Waiting();
   // The thread: writes what waits (counted as sent when typed); false if the write failed.
   bool Send(IoThread& io, FailureSlot<WriteFailure>& failure);
   // What waits, taken: a thread that ended or was stopped left it unsent.
@@ -119,9 +117,11 @@ class PortWriter {
   bool FileLeft() const { return fileLoaded_.load() && file_.Sent() < file_.Size(); }
 
   // With a thread: `count` typed bytes for it to send before its next write.
-  // False when no thread runs or it has ended, or kMostKeyBytes wait; a
-  // thread that ends leaves them for TakeKeys.
+  // False when no thread runs or it has ended; a thread that ends leaves them
+  // for TakeKeys.
   bool Insert(const char* bytes, size_t count) { return keys_.Put(io_, bytes, count); }
+  // Typed bytes wait for the thread's next write.
+  bool KeysWaiting() { return keys_.Waiting(); }
   std::string TakeKeys() { return keys_.Take(); }
 
   // Pattern bytes the driver took since the last call.
