@@ -53,6 +53,7 @@ bool SendTextOnce(HWND dialog, bool repeat) {
     KillTimer(dialog, kTimer);
     return false;
   }
+  PortHold hold(port);  // a write's failure box may let the window close
   if (!repeat || !port->StillSending()) port->SendBytes(textBytes);
   return true;
 }

@@ -170,10 +170,11 @@ struct ComPort {
   int ComOut(const char* bytes, int count);
   // Send Text: the bytes go out at once, logged as sent.
   void SendBytes(const std::string& bytes);
-  // Bytes given to ComOut that the driver has not taken yet: a write pending,
-  // or keys waiting for the writer's thread. A repeated Send Text waits for
-  // them rather than piling up behind a line slower than its repeat.
-  bool StillSending() { return writePending || writer.KeysWaiting(); }
+  // Bytes given to ComOut that the driver has not taken yet: a write pending
+  // (one that has ended is seen out now, its failure with it), or keys
+  // waiting for the writer's thread. A repeated Send Text waits for them
+  // rather than piling up behind a line slower than its repeat.
+  bool StillSending();
   // Send File: `bytes` (the file `name`) go out from a thread of their own;
   // false (with the lost port's notice) when the port is lost.
   bool StartFileSend(const char* name, std::vector<char> bytes);

@@ -83,6 +83,11 @@ int ComPort::ComOut(const char* bytes, int count) {
   return 0;
 }
 
+bool ComPort::StillSending() {
+  if (writePending && WaitForSingleObject(writeOverlapped.hEvent, 0) == WAIT_OBJECT_0) CollectWrite();
+  return writePending || writer.KeysWaiting();
+}
+
 int ComPort::QueueStatus(DWORD* outCount, DWORD* inCount) {
   DWORD errors = 0;
   COMSTAT stat = {};

@@ -613,6 +613,27 @@ TEST_F(PlixExe, SendsTextAsTheScreenSpellsItOnceOrAgainAndAgain) {
   EXPECT_GE(pings * 1000 / took, 6u) << pings << " in " << took << " ms";
   EXPECT_LE(pings * 1000 / took, 12u) << pings << " in " << took << " ms";
   EXPECT_EQ(cable.Read(1, 500), "") << "sending went on after Stop";
+
+  // Every millisecond into a line that stops moving (the far end no longer
+  // reads): a repeat skips its turn while the one before waits, so the window
+  // keeps answering and no write is left to fail; read again, the far end has
+  // whole texts only.
+  const std::string text(1000, 'x');
+  SetControlText(dialog, kSendText, text.c_str());
+  SetControlText(dialog, kSendRepeat, "1");
+  const size_t boxesBefore = boxes_->Texts().size();
+  PostMessageA(dialog, WM_COMMAND, kSendNow, 0);
+  for (const DWORD begin = GetTickCount(); GetTickCount() - begin < 4000;) {
+    DWORD took = 0;
+    ASSERT_TRUE(app_.Answers(1000, &took)) << "the window stopped answering";
+    ASSERT_LT(took, 500u) << "the window was held up";
+  }
+  PostMessageA(dialog, WM_COMMAND, kSendStop, 0);
+  const std::string got = cable.Drain(1000);
+  EXPECT_GT(got.size(), 10 * text.size());
+  EXPECT_EQ(got.size() % text.size(), 0u) << "a text cut short";
+  EXPECT_EQ(got.find_first_not_of('x'), std::string::npos);
+  EXPECT_EQ(boxes_->Texts().size(), boxesBefore) << boxes_->Texts().back();
   PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
 }
 
