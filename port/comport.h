@@ -207,6 +207,8 @@ struct ComPort {
 
  private:
   void CollectWrite();
+  // A typed key's write that has ended is seen out now, its failure with it.
+  void CollectEndedWrite();
   void StartReaderIfDue();
   void ServiceWriter(bool outputEmpty, bool queuesKnown);
   // Starts the writer's thread unless it runs, or a typed key's write is still

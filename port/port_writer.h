@@ -78,10 +78,11 @@ class FileJob {
   // The length of the next write from `at`, and the pause after it.
   DWORD Next(uint64_t at, DWORD* pause) const;
 
-  // bytes_ is written by the window's thread only under PortWriter's
-  // fileLock_ while no file is loaded; sent_ is added to by whoever writes.
+  // Owned by the window's thread, which writes it only under PortWriter's
+  // fileLock_ (LoadFile); the writer's thread reads it only under that lock.
   std::vector<char> bytes_;
-  std::atomic<uint64_t> sent_{0};
+  std::atomic<uint64_t> sent_{0};  // added to by the writing thread, read by the window's (and zeroed by LoadFile)
+  // The pace: stored by the window's thread, loaded by the writer's before each write.
   std::atomic<DWORD> pauseMs_{0};
   std::atomic<bool> perLine_{false};
   std::atomic<DWORD> block_{kSendBlock};
@@ -135,20 +136,20 @@ class PortWriter {
   Step SendFileBlock();
 
   // block_, length_ and most_ are set by Start before the thread begins and
-  // only read after; rate_ is the thread's own once it runs. The file is
-  // touched by the thread only while it holds fileLock_ (see DropFile).
-  // Shared without a lock: the atomics, failure_ (FailureSlot) and keys_
-  // (see KeyQueue).
-  KeyQueue keys_;
+  // only read after; rate_ is the thread's own once it runs.
+  KeyQueue keys_;  // see KeyQueue for who touches what
   std::vector<char> block_;  // most_ patterns
   int length_ = 0;
   int most_ = 1;
   LineRate rate_{0};
-  std::atomic<bool> patterns_{false};
-  std::atomic<uint64_t> patternSent_{0};
+  std::atomic<bool> patterns_{false};     // stored by the window's thread, loaded by the writer's
+  std::atomic<uint64_t> patternSent_{0};  // added to by the writer's thread, taken (exchange) by the window's
+  // Held by the writer's thread over a file's write and the pause after it,
+  // by the window's only to load a file or to wait for the writer to let go
+  // of one (DropFile); never while painting or inside a box.
   std::mutex fileLock_;
-  FileJob file_;
-  std::atomic<bool> fileLoaded_{false};
-  FailureSlot<WriteFailure> failure_;
+  FileJob file_;  // see FileJob
+  std::atomic<bool> fileLoaded_{false};  // stored by the window's thread, loaded by the writer's
+  FailureSlot<WriteFailure> failure_;     // put by the writer's thread, taken by the window's
   IoThread io_;  // declared last: stopped (by its destructor) before the block goes
 };

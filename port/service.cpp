@@ -185,8 +185,7 @@ int ComPort::ServicePort() {
   if (!queuesKnown && recovery.regained) return 0;
   // Before anything that may show a box: reading goes on behind the box.
   StartReaderIfDue();
-  // A typed key's write that has ended is seen out now, its failure with it.
-  if (writePending && WaitForSingleObject(writeOverlapped.hEvent, 0) == WAIT_OBJECT_0) CollectWrite();
+  CollectEndedWrite();
   if (Lost() || closePending) return 0;
   CheckEvents();
   if (Lost() || closePending) return 0;

@@ -83,8 +83,12 @@ int ComPort::ComOut(const char* bytes, int count) {
   return 0;
 }
 
-bool ComPort::StillSending() {
+void ComPort::CollectEndedWrite() {
   if (writePending && WaitForSingleObject(writeOverlapped.hEvent, 0) == WAIT_OBJECT_0) CollectWrite();
+}
+
+bool ComPort::StillSending() {
+  CollectEndedWrite();
   return writePending || writer.KeysWaiting();
 }
 
